@@ -1,0 +1,86 @@
+#include "ui/design.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace ui {
+
+namespace {
+
+Control* create(Form& form, Control* parent, const DesignRow& r) {
+    switch (r.kind) {
+        case Kind::PageControl: return form.add<PageControl>(parent, r.name);
+        case Kind::Page: return form.add<Panel>(parent, r.name, Kind::Page);
+        case Kind::Panel: return form.add<Panel>(parent, r.name);
+        case Kind::Label: return form.add<Label>(parent, r.name);
+        case Kind::Button: return form.add<Button>(parent, r.name);
+        case Kind::CheckBox: return form.add<CheckBox>(parent, r.name);
+        case Kind::ComboBox: return form.add<ComboBox>(parent, r.name);
+        case Kind::TrackBar: {
+            auto* t = form.add<TrackBar>(parent, r.name);
+            t->setRange(r.min, r.max);
+            t->setPositionSilently(r.position);
+            return t;
+        }
+        case Kind::Image: {
+            auto* i = form.add<Image>(parent, r.name);
+            i->icon = r.position;
+            return i;
+        }
+        case Kind::TrayIcon: {
+            auto* t = form.add<TrayIcon>(parent, r.name);
+            t->setIcon(r.position);
+            return t;
+        }
+        case Kind::PopupMenu: return form.add<PopupMenu>(parent, r.name);
+        case Kind::MenuItem: return form.add<MenuItem>(parent, r.name);
+        case Kind::Timer: {
+            auto* t = form.add<Timer>(parent, r.name);
+            t->setInterval(static_cast<std::uint32_t>(r.max));
+            return t;
+        }
+        case Kind::Form: break;
+    }
+    throw std::logic_error(std::string("Cannot design a control of this kind: ") + r.name);
+}
+
+}  // namespace
+
+void loadDesign(Form& form, const Design& d) {
+    form.setCaption(d.formCaption);
+    form.setBounds(0, 0, d.clientWidth, d.clientHeight);
+    for (std::size_t i = 0; i < d.actionCount; ++i) {
+        const ActionRow& a = d.actions[i];
+        Action* act = form.addAction(a.name);
+        act->caption = a.caption;
+        act->hint = a.hint;
+        act->checkable = a.checkable;
+        act->setChecked(a.checked);
+    }
+    for (std::size_t i = 0; i < d.rowCount; ++i) {
+        const DesignRow& r = d.rows[i];
+        Control* parent = r.parent[0] ? form.find(r.parent) : &form;
+        if (!parent) throw std::logic_error(std::string("Unknown parent in design: ") + r.parent);
+        Control* c = create(form, parent, r);
+        c->setBounds(r.left, r.top, r.width, r.height);
+        c->setCaption(r.caption);
+        c->setHint(r.hint);
+        c->setEnabled(r.enabled);
+        c->setVisible(r.visible);
+        c->setTag(r.tag);
+        if (r.action[0]) {
+            if (auto* tray = dynamic_cast<TrayIcon*>(c)) {
+                tray->popupMenu = form.get<PopupMenu>(r.action);
+            } else {
+                Action* a = form.findAction(r.action);
+                if (!a) throw std::logic_error(std::string("Unknown action in design: ") + r.action);
+                c->bindAction(a);
+                if (auto* box = dynamic_cast<CheckBox*>(c)) box->followAction(a->checked());
+            }
+        } else if (auto* box = dynamic_cast<CheckBox*>(c)) {
+            box->followAction(r.checked);
+        }
+    }
+}
+
+}  // namespace ui

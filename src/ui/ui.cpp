@@ -1,0 +1,356 @@
+#include "ui/ui.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace ui {
+
+// ---- Control ----
+
+void Control::attach(Form* form, Control* parent) {
+    form_ = form;
+    parent_ = parent;
+    if (parent && parent != this) parent->children_.push_back(this);
+}
+
+void Control::bindAction(Action* a) {
+    action_ = a;
+    if (!a) return;
+    a->bind(this);
+    if (caption_.empty()) caption_ = a->caption;
+    if (hint_.empty()) hint_ = a->hint;
+}
+
+void Control::setBounds(int left, int top, int width, int height) {
+    left_ = left; top_ = top; width_ = width; height_ = height;
+    notify(Prop::Bounds);
+}
+
+void Control::setCaption(const std::string& text) {
+    if (caption_ == text) return;
+    caption_ = text;
+    notify(Prop::Caption);
+}
+
+void Control::setHint(const std::string& text) {
+    if (hint_ == text) return;
+    hint_ = text;
+    notify(Prop::Hint);
+}
+
+void Control::setVisible(bool v) {
+    if (visible_ == v) return;
+    visible_ = v;
+    notify(Prop::Visible);
+}
+
+void Control::setEnabled(bool e) {
+    if (enabled_ == e) return;
+    enabled_ = e;
+    notify(Prop::Enabled);
+}
+
+void Control::raise(const std::function<void()>& handler) {
+    if (!handler) return;
+    if (form_) form_->application().dispatch(handler);
+    else handler();
+}
+
+// ---- Action ----
+
+void Action::setChecked(bool c) {
+    if (checked_ == c) return;
+    checked_ = c;
+    for (Control* ctl : bound_) {
+        if (auto* box = dynamic_cast<CheckBox*>(ctl)) box->followAction(c);
+        else if (ctl->peer()) ctl->peer()->changed(Prop::Checked);
+    }
+}
+
+void Action::execute() {
+    auto run = [this] {
+        if (checkable) setChecked(!checked_);
+        if (onExecute) onExecute();
+    };
+    if (app_) app_->dispatch(run);
+    else run();
+}
+
+// ---- Button, CheckBox, MenuItem ----
+
+void Button::userClick() {
+    if (action_) action_->execute();
+    else raise(onClick);
+}
+
+void CheckBox::followAction(bool c) {
+    if (checked_ == c) return;
+    checked_ = c;
+    notify(Prop::Checked);
+    raise(onChange);
+}
+
+void CheckBox::setChecked(bool c) {
+    if (action_) {
+        action_->setChecked(c);  // reaches this box through followAction
+        return;
+    }
+    followAction(c);
+}
+
+void CheckBox::userClick() {
+    if (!enabled_) return;
+    if (action_) action_->execute();
+    else followAction(!checked_);
+}
+
+bool MenuItem::checked() const { return action_ && action_->checked(); }
+
+void MenuItem::userClick() {
+    if (!enabled_) return;
+    if (action_) action_->execute();
+    else raise(onClick);
+}
+
+std::vector<MenuItem*> PopupMenu::items() const {
+    std::vector<MenuItem*> out;
+    for (Control* c : children_)
+        if (auto* m = dynamic_cast<MenuItem*>(c)) out.push_back(m);
+    return out;
+}
+
+// ---- ComboBox ----
+
+void ComboBox::addItem(const std::string& text) {
+    items_.push_back(text);
+    notify(Prop::Items);
+}
+
+void ComboBox::insertItem(int index, const std::string& text) {
+    index = std::clamp(index, 0, itemCount());
+    items_.insert(items_.begin() + index, text);
+    if (index_ >= index) ++index_;
+    notify(Prop::Items);
+}
+
+void ComboBox::clear() {
+    items_.clear();
+    index_ = -1;
+    notify(Prop::Items);
+}
+
+void ComboBox::setItemIndex(int index) {
+    if (index < -1 || index >= itemCount()) return;
+    if (index_ == index) return;
+    index_ = index;
+    notify(Prop::ItemIndex);
+}
+
+void ComboBox::userPick(int index) {
+    if (index < 0 || index >= itemCount()) return;
+    index_ = index;
+    notify(Prop::ItemIndex);
+    raise(onChange);
+    raise(onSelect);
+}
+
+// ---- TrackBar ----
+
+void TrackBar::setRange(int min, int max) {
+    min_ = min;
+    max_ = std::max(min, max);
+    position_ = std::clamp(position_, min_, max_);
+    notify(Prop::Range);
+}
+
+void TrackBar::setPositionSilently(int p) {
+    position_ = std::clamp(p, min_, max_);
+    notify(Prop::Position);
+}
+
+void TrackBar::setPosition(int p) {
+    p = std::clamp(p, min_, max_);
+    if (p == position_) return;
+    position_ = p;
+    notify(Prop::Position);
+    raise(onChange);
+}
+
+// ---- PageControl ----
+
+std::vector<Panel*> PageControl::pages() const {
+    std::vector<Panel*> out;
+    for (Control* c : children_)
+        if (c->kind() == Kind::Page) out.push_back(static_cast<Panel*>(c));
+    return out;
+}
+
+void PageControl::setActivePage(int index) {
+    if (index < 0 || index >= static_cast<int>(pages().size()) || index == active_) return;
+    active_ = index;
+    notify(Prop::ActivePage);
+}
+
+void PageControl::userSelectTab(int index) {
+    if (index < 0 || index >= static_cast<int>(pages().size()) || index == active_) return;
+    bool allow = true;
+    if (onChanging) raise([&] { onChanging(allow); });
+    if (!allow) {
+        notify(Prop::ActivePage);  // put the native tab back
+        return;
+    }
+    active_ = index;
+    notify(Prop::ActivePage);
+    raise(onChange);
+}
+
+// ---- TrayIcon, Timer ----
+
+void TrayIcon::setIcon(int id) {
+    if (icon_ == id) return;
+    icon_ = id;
+    notify(Prop::Icon);
+}
+
+void TrayIcon::setTrayHint(const std::string& text) {
+    setHint(text.size() > kMaxHint ? text.substr(0, kMaxHint) : text);
+}
+
+void TrayIcon::userRightUp() {
+    if (!popupMenu) return;
+    ++popupMenu->popupCount;
+    form_->application().backend().popup(*popupMenu);
+}
+
+void Timer::setInterval(std::uint32_t ms) {
+    if (interval_ == ms) return;
+    interval_ = ms;
+    notify(Prop::Interval);
+}
+
+// ---- Form ----
+
+Form::Form(Application& app, std::string name) : Control(Kind::Form, std::move(name)), app_(app) {
+    form_ = this;
+    visible_ = false;
+}
+
+Form::~Form() = default;
+
+Action* Form::addAction(const std::string& name) {
+    actions_.push_back(std::make_unique<Action>(name));
+    actions_.back()->setApplication(&app_);
+    return actions_.back().get();
+}
+
+Control* Form::find(const std::string& name) const {
+    if (name == name_) return const_cast<Form*>(this);
+    for (const auto& c : owned_)
+        if (c->name() == name) return c.get();
+    return nullptr;
+}
+
+Action* Form::findAction(const std::string& name) const {
+    for (const auto& a : actions_)
+        if (a->name() == name) return a.get();
+    return nullptr;
+}
+
+std::vector<Timer*> Form::timers() const {
+    std::vector<Timer*> out;
+    for (const auto& c : owned_)
+        if (c->kind() == Kind::Timer) out.push_back(static_cast<Timer*>(c.get()));
+    return out;
+}
+
+void Form::show() {
+    if (visible_) {
+        notify(Prop::Front);
+        return;
+    }
+    visible_ = true;
+    notify(Prop::Visible);
+    notify(Prop::Front);
+    raise(onShow);
+}
+
+void Form::hide() {
+    if (!visible_) return;
+    visible_ = false;
+    notify(Prop::Visible);
+    raise(onHide);
+}
+
+void Form::close() {
+    bool canClose = true;
+    if (onCloseQuery) raise([&] { onCloseQuery(canClose); });
+    if (!canClose) return;
+    if (app_.mainForm() == this) app_.terminate();
+    else hide();
+}
+
+void Form::post(std::uint32_t msg, std::uintptr_t w, std::intptr_t l) {
+    Message m;
+    m.msg = msg;
+    m.wParam = w;
+    m.lParam = l;
+    app_.backend().post(*this, m);
+}
+
+std::intptr_t Form::handleMessage(Message& m) {
+    bool consumed = false;
+    if (wndProcHook) app_.dispatch([&] { consumed = wndProcHook(m); });
+    if (consumed) return m.result;
+    return inherited(m);
+}
+
+std::intptr_t Form::inherited(Message& m) {
+    if (m.msg == WM_CLOSE_) {
+        close();
+        return 0;
+    }
+    return app_.backend().defaultProc(*this, m);
+}
+
+// ---- Application ----
+
+void Application::run() {
+    if (terminated_ || !main_) return;
+    backend_.run(*this);
+}
+
+void Application::terminate() {
+    if (terminated_) return;
+    terminated_ = true;
+    backend_.quit();
+}
+
+void Application::dispatch(const std::function<void()>& handler) {
+    if (!handler) return;
+    if (depth_ > 0) {
+        handler();
+        return;
+    }
+    ++depth_;
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        depth_ = 0;
+        backend_.reportError(e.what());
+        return;
+    } catch (...) {
+        depth_ = 0;
+        backend_.reportError("Unknown error");
+        return;
+    }
+    --depth_;
+}
+
+void Application::boundary(const std::function<void()>& handler) {
+    int saved = depth_;
+    depth_ = 0;
+    dispatch(handler);
+    depth_ = saved;
+}
+
+}  // namespace ui

@@ -1,0 +1,242 @@
+#include "sim/sim_windows.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sim {
+
+using platform::Guid;
+
+namespace {
+std::string text(const Guid& g) { return platform::guidToText(g); }
+std::string text(const Guid* g) { return g ? platform::guidToText(*g) : std::string("null"); }
+std::string hex(std::uintptr_t v) {
+    char b[32];
+    std::snprintf(b, sizeof b, "%#llx", static_cast<unsigned long long>(v));
+    return b;
+}
+}  // namespace
+
+SimWindows::SimWindows() { powerStatus.acLineStatus = 1; }
+
+std::vector<std::string> SimWindows::callsOf(const std::string& prefix) const {
+    std::vector<std::string> out;
+    for (const auto& c : calls)
+        if (c.rfind(prefix, 0) == 0) out.push_back(c);
+    return out;
+}
+
+std::vector<std::string> SimWindows::powerChanges() const {
+    std::vector<std::string> out;
+    for (const auto& c : calls)
+        if (c.rfind("PowerWrite", 0) == 0 || c.rfind("PowerSetActiveScheme", 0) == 0) out.push_back(c);
+    return out;
+}
+
+platform::Platform SimWindows::platform(int argumentCount) {
+    return platform::Platform{*this, *this, *this, *this, argumentCount};
+}
+
+// ---- windows ----
+
+platform::Window SimWindows::addWindow(const std::string& cls, const std::string& title, bool visible) {
+    platform::Window h = nextHandle_;
+    nextHandle_ += 0x10;
+    windows.push_back({h, cls, title, visible});
+    return h;
+}
+
+void SimWindows::removeWindow(platform::Window w) {
+    windows.erase(std::remove_if(windows.begin(), windows.end(), [w](const SimWindow& s) { return s.handle == w; }),
+                  windows.end());
+}
+
+platform::Window SimWindows::FindWindowExA(platform::Window parent, platform::Window childAfter,
+                                           const char* className, const char* windowName) {
+    record("FindWindowExA " + hex(parent) + " " + hex(childAfter) + " " + (className ? className : "null") + " " +
+           (windowName ? windowName : "null"));
+    if (fails("FindWindowExA")) return 0;
+    bool started = childAfter == 0;
+    for (const auto& w : windows) {
+        if (!started) {
+            started = w.handle == childAfter;
+            continue;
+        }
+        if (className && w.className != className) continue;
+        if (windowName && w.title != windowName) continue;
+        return w.handle;
+    }
+    return 0;
+}
+
+bool SimWindows::PostMessageA(platform::Window w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+    record("PostMessageA " + hex(w) + " " + hex(msg) + " " + std::to_string(wParam) + " " + std::to_string(lParam));
+    posted.push_back({w, msg, wParam, lParam});
+    return !fails("PostMessageA");
+}
+
+static int copyText(const std::string& s, char* buffer, int maxCount) {
+    if (maxCount <= 0) return 0;
+    int n = std::min(static_cast<int>(s.size()), maxCount - 1);
+    std::memcpy(buffer, s.data(), static_cast<size_t>(n));
+    buffer[n] = 0;
+    return n;
+}
+
+int SimWindows::GetWindowTextA(platform::Window w, char* buffer, int maxCount) {
+    record("GetWindowTextA " + hex(w) + " " + std::to_string(maxCount));
+    for (const auto& s : windows)
+        if (s.handle == w) return copyText(s.title, buffer, maxCount);
+    if (maxCount > 0) buffer[0] = 0;
+    return 0;
+}
+
+int SimWindows::GetClassNameA(platform::Window w, char* buffer, int maxCount) {
+    record("GetClassNameA " + hex(w) + " " + std::to_string(maxCount));
+    for (const auto& s : windows)
+        if (s.handle == w) return copyText(s.className, buffer, maxCount);
+    return 0;
+}
+
+bool SimWindows::IsWindow(platform::Window w) {
+    return std::any_of(windows.begin(), windows.end(), [w](const SimWindow& s) { return s.handle == w; });
+}
+
+bool SimWindows::GetLastInputInfo(std::uint32_t& t) {
+    record("GetLastInputInfo");
+    if (fails("GetLastInputInfo")) return false;
+    t = lastInputTick;
+    return true;
+}
+
+void SimWindows::Sleep(std::uint32_t ms) {
+    record("Sleep " + std::to_string(ms));
+    tick += ms;
+}
+
+// ---- processor times and power source ----
+
+void SimWindows::addLoad(std::uint64_t busyKernel, std::uint64_t user, std::uint64_t idle) {
+    times.idle += idle;
+    times.kernel += busyKernel + idle;
+    times.user += user;
+}
+
+bool SimWindows::GetSystemTimes(platform::SystemTimes& t) {
+    record("GetSystemTimes");
+    if (fails("GetSystemTimes")) return false;
+    t = times;
+    return true;
+}
+
+bool SimWindows::GetSystemPowerStatus(platform::PowerStatus& s) {
+    record("GetSystemPowerStatus");
+    if (fails("GetSystemPowerStatus")) return false;
+    s = powerStatus;
+    return true;
+}
+
+// ---- power service ----
+
+void SimWindows::addStandardSchemes() {
+    addScheme(kBalanced, u"Balanced");
+    addScheme(kHighPerformance, u"High performance");
+    addScheme(kPowerSaver, u"Power saver");
+    activeScheme = platform::guidFromText(kBalanced);
+}
+
+SimScheme& SimWindows::addScheme(const std::string& guidText, const std::u16string& name) {
+    schemes.push_back({platform::guidFromText(guidText), name, true, {}});
+    return schemes.back();
+}
+
+SimScheme* SimWindows::scheme(const Guid& g) {
+    for (auto& s : schemes)
+        if (s.guid == g) return &s;
+    return nullptr;
+}
+
+SettingValue& SimWindows::value(const std::string& schemeText, const std::string& subgroup,
+                                const std::string& setting) {
+    SimScheme* s = scheme(platform::guidFromText(schemeText));
+    if (!s) s = &addScheme(schemeText, u"");
+    return s->settings[{subgroup, setting}];
+}
+
+SettingValue* SimWindows::find(const Guid& schemeGuid, const Guid& subgroup, const Guid& setting) {
+    SimScheme* s = scheme(schemeGuid);
+    if (!s) return nullptr;
+    auto it = s->settings.find({text(subgroup), text(setting)});
+    return it == s->settings.end() ? nullptr : &it->second;
+}
+
+std::uint32_t SimWindows::PowerEnumerate(const Guid* schemeGuid, const Guid* subgroup, std::uint32_t accessFlags,
+                                         std::uint32_t index, std::uint8_t* buffer, std::uint32_t* bufferSize) {
+    record("PowerEnumerate " + text(schemeGuid) + " " + text(subgroup) + " " + std::to_string(accessFlags) + " " +
+           std::to_string(index) + " " + std::to_string(bufferSize ? *bufferSize : 0));
+    if (fails("PowerEnumerate")) return 5;
+    if (accessFlags != platform::ACCESS_SCHEME) return 87;
+    if (index >= schemes.size()) return 259;  // ERROR_NO_MORE_ITEMS
+    if (!bufferSize || *bufferSize < 16) return 234;
+    std::memcpy(buffer, &schemes[index].guid, 16);
+    return 0;
+}
+
+std::uint32_t SimWindows::PowerReadFriendlyName(const Guid* schemeGuid, const Guid* subgroup, const Guid* setting,
+                                                std::uint8_t* buffer, std::uint32_t* bufferSize) {
+    record("PowerReadFriendlyName " + text(schemeGuid) + " " + text(subgroup) + " " + text(setting) + " " +
+           std::to_string(bufferSize ? *bufferSize : 0));
+    if (fails("PowerReadFriendlyName") || !schemeGuid) return 5;
+    SimScheme* s = scheme(*schemeGuid);
+    if (!s || !s->nameReadable) return 2;
+    std::size_t bytes = (s->name.size() + 1) * 2;
+    if (!bufferSize || *bufferSize < bytes) {
+        if (bufferSize) *bufferSize = static_cast<std::uint32_t>(bytes);
+        return 234;  // ERROR_MORE_DATA
+    }
+    std::memcpy(buffer, s->name.c_str(), bytes);
+    *bufferSize = static_cast<std::uint32_t>(bytes);
+    return 0;
+}
+
+std::uint32_t SimWindows::PowerGetActiveScheme(Guid& active) {
+    record("PowerGetActiveScheme");
+    if (fails("PowerGetActiveScheme")) return 5;
+    active = activeScheme;
+    return 0;
+}
+
+std::uint32_t SimWindows::PowerSetActiveScheme(const Guid& s) {
+    record("PowerSetActiveScheme " + text(s));
+    if (fails("PowerSetActiveScheme") || !scheme(s)) return 5;
+    activeScheme = s;
+    return 0;
+}
+
+#define SIM_READ(NAME, FIELD, HAS)                                                                       \
+    std::uint32_t SimWindows::NAME(const Guid& s, const Guid& sub, const Guid& set, std::uint32_t& v) { \
+        record(#NAME " " + text(s) + " " + text(sub) + " " + text(set));                              \
+        SettingValue* p = find(s, sub, set);                                                            \
+        if (fails(#NAME) || !p || !(HAS)) return 2;                                                     \
+        v = p->FIELD;                                                                                   \
+        return 0;                                                                                       \
+    }
+SIM_READ(PowerReadACValueIndex, ac, true)
+SIM_READ(PowerReadDCValueIndex, dc, true)
+SIM_READ(PowerReadACDefaultIndex, acDefault, p->hasAcDefault)
+SIM_READ(PowerReadDCDefaultIndex, dcDefault, p->hasDcDefault)
+#undef SIM_READ
+
+#define SIM_WRITE(NAME, FIELD)                                                                                    \
+    std::uint32_t SimWindows::NAME(const Guid& s, const Guid& sub, const Guid& set, std::uint32_t v) {           \
+        record(#NAME " " + text(s) + " " + text(sub) + " " + text(set) + " " + std::to_string(v));               \
+        SimScheme* sc = scheme(s);                                                                               \
+        if (fails(#NAME) || !sc) return 2;                                                                       \
+        sc->settings[{text(sub), text(set)}].FIELD = v;                                                          \
+        return 0;                                                                                                \
+    }
+SIM_WRITE(PowerWriteACValueIndex, ac)
+SIM_WRITE(PowerWriteDCValueIndex, dc)
+#undef SIM_WRITE
+
+}  // namespace sim

@@ -1,0 +1,44 @@
+// A fresh main window on a fresh simulated Windows, driven without any window.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/main_program.h"
+#include "app/stellmark_form.h"
+#include "sim/sim_windows.h"
+#include "ui/headless.h"
+
+class FormTest : public ::testing::Test {
+protected:
+    sim::SimWindows win;
+    platform::Platform os = win.platform();
+    ui::HeadlessBackend backend{&win.tick};
+    ui::Application application{backend};
+    std::unique_ptr<app::TStellmarkForm> form;
+
+    FormTest() { win.addStandardSchemes(); }
+
+    // Creates the main window (running its start sequence) without showing it.
+    app::TStellmarkForm& create() {
+        application.initialise();
+        form = std::make_unique<app::TStellmarkForm>(application, os);
+        application.setMainForm(form.get());
+        form->create();
+        return *form;
+    }
+    // Creates it and runs the loop once: shown, posted messages delivered.
+    app::TStellmarkForm& start() {
+        create();
+        application.run();
+        return *form;
+    }
+    void send(std::uint32_t msg, std::uintptr_t w = 0) {
+        ui::Message m;
+        m.msg = msg;
+        m.wParam = w;
+        form->handleMessage(m);
+        backend.drain();
+    }
+};

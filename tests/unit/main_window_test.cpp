@@ -1,0 +1,160 @@
+// The main window's life: start sequence, window procedure, show, hide, close, exit.
+#include "form_fixture.h"
+
+namespace {
+
+using app::MsgPollReader;
+using app::MsgQuit;
+using app::MsgShowWindow;
+using app::MsgStartHidden;
+
+TEST_F(FormTest, StartSequenceLeavesTheOptionVariablesEqualToTheSliders) {
+    auto& f = start();
+    // From the design positions 90, 95, 3, 2 the standard values move all four.
+    EXPECT_EQ(f.LabelLow->caption(), "20%");
+    EXPECT_EQ(f.LabelHigh->caption(), "75%");
+    EXPECT_EQ(f.LabelTime->caption(), "4 sec");
+    EXPECT_EQ(f.LabelChecks->caption(), "1 sec");
+    EXPECT_EQ(f.LowCpu, 20);
+    EXPECT_EQ(f.HighCpu, 75);
+    EXPECT_EQ(f.MinTime, 4000);
+    EXPECT_EQ(f.ChecksTime, 1000);
+    EXPECT_EQ(f.RefreshTimer->interval(), 1000u);
+    EXPECT_TRUE(f.SettingsDirty);
+    EXPECT_TRUE(f.Active);
+    EXPECT_EQ(f.PageControl1->activePage(), 0);
+    EXPECT_TRUE(f.visible());
+    EXPECT_FALSE(f.CheckBoxBoostProc->enabled());
+    EXPECT_TRUE(backend.errors.empty());
+}
+
+TEST_F(FormTest, StartSequenceAppliesTheGapRuleToStoredThresholds) {
+    application.initialise();
+    form = std::make_unique<app::TStellmarkForm>(application, os);
+    application.setMainForm(form.get());
+    form->LowCpu = 80;
+    form->HighCpu = 82;
+    form->MinTime = 20500;  // whole seconds only
+    form->ChecksTime = 9000;  // beyond the slider: clamped
+    form->create();
+    EXPECT_EQ(form->LowCpu, 77);
+    EXPECT_EQ(form->HighCpu, 82);
+    EXPECT_EQ(form->MinTime, 20000);
+    EXPECT_EQ(form->ChecksTime, 6000);
+    EXPECT_EQ(form->RefreshTimer->interval(), 6000u);
+}
+
+TEST_F(FormTest, AWindowClosedBeforeStartsShownOnceThenHidden) {
+    application.initialise();
+    form = std::make_unique<app::TStellmarkForm>(application, os);
+    application.setMainForm(form.get());
+    form->MinimizeNoticeShown = true;  // as the settings read leaves it
+    int shows = 0, hides = 0;
+    form->create();
+    auto show = form->onShow, hide = form->onHide;
+    form->onShow = [&] { ++shows; show(); };
+    form->onHide = [&] { ++hides; hide(); };
+    EXPECT_EQ(backend.pending(), 1u);  // MsgStartHidden
+    application.run();
+    EXPECT_EQ(shows, 1);
+    EXPECT_EQ(hides, 1);
+    EXPECT_FALSE(form->visible());
+    EXPECT_TRUE(form->RefreshTimer->isEnabled());
+}
+
+TEST_F(FormTest, StartHiddenWhilePausedLeavesTheLoadCheckStopped) {
+    auto& f = start();
+    f.PauseAction->setChecked(true);
+    f.RefreshTimer->setEnabled(true);
+    send(MsgStartHidden);
+    EXPECT_FALSE(f.Active);
+    EXPECT_FALSE(f.RefreshTimer->isEnabled());
+    EXPECT_FALSE(f.visible());
+}
+
+TEST_F(FormTest, WndProcRoutesEachMessage) {
+    auto& f = start();
+    // The frame's close command hides to the notification area, once with the notice.
+    send(ui::WM_SYSCOMMAND_, 0xF060);
+    EXPECT_FALSE(f.visible());
+    EXPECT_FALSE(application.terminated());
+    ASSERT_EQ(backend.boxes.size(), 1u);
+    EXPECT_EQ(backend.boxes[0].kind, ui::BoxKind::Information);
+    EXPECT_EQ(backend.boxes[0].text,
+              "Quorvelta Stellmark has been minimized to the system notification area on the taskbar!");
+    EXPECT_TRUE(f.MinimizeNoticeShown);
+    EXPECT_TRUE(backend.defaultHandled.empty());
+
+    send(MsgShowWindow);
+    EXPECT_TRUE(f.visible());
+    send(ui::WM_SYSCOMMAND_, 0xF060);
+    EXPECT_EQ(backend.boxes.size(), 1u);  // the notice only the first time
+    send(MsgShowWindow);
+
+    // WM_APP+3 and other system commands go to the inherited procedure.
+    send(ui::WM_APP_ + 3);
+    send(ui::WM_SYSCOMMAND_, 0xF020);
+    ASSERT_EQ(backend.defaultHandled.size(), 2u);
+    EXPECT_EQ(backend.defaultHandled[0].msg, ui::WM_APP_ + 3);
+    EXPECT_TRUE(f.visible());
+    EXPECT_FALSE(application.terminated());
+}
+
+TEST_F(FormTest, CloseCommandWithLowBitsIsAPlainCloseThatEndsTheProgram) {
+    auto& f = start();
+    send(ui::WM_SYSCOMMAND_, 0xF061);
+    EXPECT_TRUE(application.terminated());
+    EXPECT_TRUE(backend.boxes.empty());  // no confirmation
+    EXPECT_TRUE(f.visible());
+}
+
+TEST_F(FormTest, MsgQuitEndsWithoutConfirmation) {
+    start();
+    send(MsgQuit);
+    EXPECT_TRUE(application.terminated());
+    EXPECT_TRUE(backend.boxes.empty());
+}
+
+TEST_F(FormTest, ShowOnAVisibleWindowOnlyBringsItToTheFront) {
+    auto& f = start();
+    int shows = 0;
+    f.onShow = [&] { ++shows; };
+    f.ShowActionExecute();
+    EXPECT_EQ(shows, 0);
+    f.hide();
+    f.ShowAction->execute();
+    EXPECT_EQ(shows, 1);
+    EXPECT_TRUE(f.visible());
+}
+
+TEST_F(FormTest, ExitAsksAndOnlyYesEnds) {
+    auto& f = start();
+    backend.answers = {ui::ModalResult::Cancel};
+    f.ButtonExit->userClick();
+    ASSERT_EQ(backend.boxes.size(), 1u);
+    EXPECT_EQ(backend.boxes[0].kind, ui::BoxKind::Confirmation);
+    EXPECT_EQ(backend.boxes[0].text, "Are you sure you want to exit?");
+    EXPECT_FALSE(application.terminated());
+    EXPECT_TRUE(f.visible());
+    backend.answers = {ui::ModalResult::Yes};
+    f.ExitAction->execute();
+    EXPECT_TRUE(application.terminated());
+}
+
+TEST_F(FormTest, TimersKeepRunningWhileTheExitQuestionIsOpen) {
+    auto& f = start();
+    int ticks = 0;
+    f.TimerCpuTemp->onTimer = [&] { ++ticks; };
+    backend.whileModal = [&] { backend.advance(5000); };
+    backend.answers = {ui::ModalResult::Cancel};
+    f.ExitActionExecute();
+    EXPECT_EQ(ticks, 2);
+}
+
+TEST_F(FormTest, APlainCloseIsAlwaysGranted) {
+    start();
+    send(ui::WM_CLOSE_);
+    EXPECT_TRUE(application.terminated());
+}
+
+}  // namespace

@@ -1,0 +1,149 @@
+// The toolkit's event rules, on which every page relies.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "ui/headless.h"
+#include "ui/ui.h"
+
+namespace {
+
+struct Toolkit : ::testing::Test {
+    ui::HeadlessBackend backend;
+    ui::Application app{backend};
+    ui::Form form{app, "F"};
+    std::vector<std::string> events;
+};
+
+TEST_F(Toolkit, ComboBoxRaisesOnlyOnUserPicksChangeBeforeSelect) {
+    auto* c = form.add<ui::ComboBox>(nullptr, "C");
+    c->onChange = [&] { events.push_back("change " + c->text()); };
+    c->onSelect = [&] { events.push_back("select " + c->text()); };
+    c->addItem("a");
+    c->addItem("b");
+    c->setItemIndex(1);
+    c->setItemIndex(5);  // outside the items: ignored
+    EXPECT_EQ(c->itemIndex(), 1);
+    c->insertItem(0, "z");  // before the selection: the same item stays selected
+    EXPECT_EQ(c->text(), "b");
+    EXPECT_TRUE(events.empty());
+    c->userPick(0);
+    EXPECT_EQ(events, (std::vector<std::string>{"change z", "select z"}));
+    c->setItemIndex(-1);
+    EXPECT_EQ(c->itemIndex(), -1);
+    c->clear();
+    EXPECT_EQ(c->itemCount(), 0);
+}
+
+TEST_F(Toolkit, TrackBarClampsCodePositionsAndRaisesOnlyOnChange) {
+    auto* t = form.add<ui::TrackBar>(nullptr, "T");
+    t->setRange(5, 90);
+    t->setPositionSilently(90);
+    int changes = 0;
+    t->onChange = [&] { ++changes; };
+    t->setPosition(200);
+    EXPECT_EQ(t->position(), 90);
+    EXPECT_EQ(changes, 0);
+    t->setPosition(-3);
+    EXPECT_EQ(t->position(), 5);
+    EXPECT_EQ(changes, 1);
+    t->userMoveTo(40);
+    EXPECT_EQ(changes, 2);
+}
+
+TEST_F(Toolkit, CheckBoxRaisesChangeFromCodeAndUser) {
+    auto* b = form.add<ui::CheckBox>(nullptr, "B");
+    int changes = 0;
+    b->onChange = [&] { ++changes; };
+    b->setChecked(true);
+    b->setChecked(true);
+    b->userClick();
+    EXPECT_FALSE(b->checked());
+    EXPECT_EQ(changes, 2);
+    b->setEnabled(false);
+    b->userClick();
+    EXPECT_EQ(changes, 2);
+}
+
+TEST_F(Toolkit, CheckableActionFlipsOnceThenRunsAndCodeRunsNothing) {
+    ui::Action* a = form.addAction("A");
+    a->checkable = true;
+    auto* box = form.add<ui::CheckBox>(nullptr, "Box");
+    auto* item = form.add<ui::MenuItem>(nullptr, "Item");
+    box->bindAction(a);
+    item->bindAction(a);
+    int runs = 0;
+    bool seen = false;
+    a->onExecute = [&] { ++runs; seen = a->checked(); };
+    box->userClick();
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(seen);
+    EXPECT_TRUE(item->checked());
+    item->userClick();
+    EXPECT_EQ(runs, 2);
+    EXPECT_FALSE(box->checked());
+    a->setChecked(true);  // code: controls follow, no handler
+    EXPECT_TRUE(box->checked());
+    box->setChecked(false);  // code on a bound box: the action follows, no handler
+    EXPECT_FALSE(a->checked());
+    EXPECT_FALSE(item->checked());
+    EXPECT_EQ(runs, 2);
+}
+
+TEST_F(Toolkit, PageControlRaisesOnlyOnUserChangesAndHonoursTheVeto) {
+    auto* pc = form.add<ui::PageControl>(nullptr, "PC");
+    form.add<ui::Panel>(pc, "P0", ui::Kind::Page);
+    form.add<ui::Panel>(pc, "P1", ui::Kind::Page);
+    bool allow = false;
+    pc->onChanging = [&](bool& a) { events.push_back("changing"); a = allow; };
+    pc->onChange = [&] { events.push_back("change"); };
+    pc->userSelectTab(1);
+    EXPECT_EQ(pc->activePage(), 0);
+    allow = true;
+    pc->userSelectTab(1);
+    EXPECT_EQ(pc->activePage(), 1);
+    pc->setActivePage(0);
+    EXPECT_EQ(events, (std::vector<std::string>{"changing", "changing", "change"}));
+}
+
+TEST_F(Toolkit, TheOutermostHandlerCatchesAndReportsAnError) {
+    auto* l = form.add<ui::Label>(nullptr, "L");
+    auto* t = form.add<ui::TrackBar>(nullptr, "T");
+    t->setRange(0, 10);
+    bool after = false;
+    t->onChange = [] { throw std::runtime_error("inner failed"); };
+    // An error inside a nested event ends the outer handler too.
+    l->onClick = [&] { t->setPosition(3); after = true; };
+    l->userClick();
+    EXPECT_FALSE(after);
+    EXPECT_EQ(backend.errors, (std::vector<std::string>{"inner failed"}));
+    l->onClick = [&] { after = true; };
+    l->userClick();
+    EXPECT_TRUE(after);
+}
+
+TEST_F(Toolkit, TimersFireWhenDueAndRearmOnChange) {
+    auto* t = form.add<ui::Timer>(nullptr, "T");
+    t->setInterval(1000);
+    backend.realize(form);
+    int fired = 0;
+    t->onTimer = [&] { ++fired; };
+    backend.advance(2500);
+    EXPECT_EQ(fired, 2);
+    t->setInterval(2000);  // re-armed from now: 2500 + 2000
+    backend.advance(1999);
+    EXPECT_EQ(fired, 2);
+    backend.advance(1);
+    EXPECT_EQ(fired, 3);
+    t->setEnabled(false);
+    backend.advance(10000);
+    EXPECT_EQ(fired, 3);
+}
+
+TEST_F(Toolkit, TrayHintIsCutToWhatTheShellHolds) {
+    auto* tray = form.add<ui::TrayIcon>(nullptr, "Tray");
+    tray->setTrayHint(std::string(200, 'x'));
+    EXPECT_EQ(tray->hint().size(), 127u);
+}
+
+}  // namespace
