@@ -25,6 +25,9 @@ void TStellmarkForm::bindControls() {
     ComboBoxHigh = control<ui::ComboBox>("ComboBoxHigh");
     ComboBoxLow = control<ui::ComboBox>("ComboBoxLow");
     ComboBoxLowest = control<ui::ComboBox>("ComboBoxLowest");
+    ComboBoxHiddenScheme = control<ui::ComboBox>("ComboBoxHiddenScheme");
+    for (int i = 0; i < 14; ++i)
+        ComboBoxScheme[i] = control<ui::ComboBox>(("ComboBoxScheme" + std::to_string(i + 1)).c_str());
     Labelhighselect = control<ui::Label>("Labelhighselect");
     LabelLowSelect = control<ui::Label>("LabelLowSelect");
     Labellowestselect = control<ui::Label>("Labellowestselect");
@@ -91,6 +94,10 @@ void TStellmarkForm::bindHandlers() {
     ShowAction->onExecute = [this] { ShowActionExecute(); };
     CloseAction->onExecute = [this] { CloseActionExecute(); };
     PauseAction->onExecute = [this] { PauseActionExecute(); };
+    ActionSaver->onExecute = [this] { ActionSaverExecute(); };
+    ComboBoxLow->onChange = [this] { ComboBoxLowChange(); };
+    ComboBoxHigh->onChange = [this] { ComboBoxHighChange(); };
+    ComboBoxLowest->onChange = [this] { ComboBoxLowestChange(); };
 
     TrackBarLow->onChange = [this] { TrackBarLowChange(); };
     TrackBarHigh->onChange = [this] { TrackBarHighChange(); };
@@ -142,6 +149,7 @@ void TStellmarkForm::FormCreate() {
     UpdateEvenCoreBoxes();
     SelectStartSchemes();
     // The editor opens on the first scheme; a position set by code raises nothing.
+    ComboBoxHiddenScheme->setItemIndex(0);
     ComboBoxHiddenSchemeChange();
     Active = true;
     SettingsDirty = false;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "ui/ui.h"
@@ -49,15 +50,10 @@ public:
     void ClearProcessTable() {}
     void EnablePrivileges() {}
     void LoadOptionalFunctions() {}
-    void InitStandardSchemes() {}
     void SetDefaultProfileRows() {}
-    void SampleSystemTimes() {}
     void ReadSettings() {}
-    void InitSettingGuids() {}
-    void FillSchemeLists() {}
     void ShowProfileRows() {}
     void UpdateEvenCoreBoxes() {}
-    void SelectStartSchemes() {}
     void ComboBoxHiddenSchemeChange() {}
     void ShowPriorityButtons() {}
     void StartTemperatureReader() {}
@@ -65,15 +61,51 @@ public:
     void SaveSettings() {}
     void WriteNoticeShown() {}
     void RestoreTrackedProcesses() {}
-    void ToggleSchemeState() {}
-    void PauseActionExecute() {}
     void TimerCpuTempTimer() {}
-    void RefreshTimerTimer() {}
+    // The profile scan of the load check; no row can be defined yet.
+    bool AnyProfileDefined() const { return false; }
+    void ScanProfileWindows() {}
+
+    // ---- scheme list and well-known identifiers (engine/scheme_list.cpp) ----
+    void InitStandardSchemes();
+    void InitSettingGuids();
+    void FillSchemeLists();
+    void SelectStartSchemes();
+    std::int32_t SchemeIndexOf(const platform::Guid& g) const;
+    // The 18 lists that show the schemes, in the order names are appended.
+    std::vector<ui::ComboBox*> SchemeLists() const;
+
+    // ---- activation and energy saver (engine/activation.cpp) ----
+    void ActivateScheme(const platform::Guid& scheme);
+    void WriteEnergySaverThreshold(const platform::Guid& scheme);
+    void ComputeDwellTicks();
+    void ActionSaverExecute();
+
+    // ---- measurements (engine/measurements.cpp) ----
+    void SampleSystemTimes();
+    bool CheckIdleAndBattery();
+
+    // ---- switch routines (engine/switching.cpp) ----
+    void SwitchToHigh();
+    void SwitchToLow();
+    void SwitchToLowest();
+    void SwitchToProfileScheme(const platform::Guid& scheme);
+    void ToggleSchemeState();
+    void ComboBoxLowestChange();
+    void ComboBoxHighChange();
+    void ComboBoxLowChange();
+
+    // ---- load check (engine/load_check.cpp) ----
+    void RefreshTimerTimer();
+    void ComputeTotalLoad();
+    void UpdateTrayHint();
+    void PauseActionExecute();
 
     // ---- controls ----
     ui::PageControl* PageControl1;
     ui::Panel *TabSheetOptions, *TabSheetProfiles, *TabSheetSchemes, *Panelbottom;
-    ui::ComboBox *ComboBoxHigh, *ComboBoxLow, *ComboBoxLowest;
+    ui::ComboBox *ComboBoxHigh, *ComboBoxLow, *ComboBoxLowest, *ComboBoxHiddenScheme;
+    ui::ComboBox* ComboBoxScheme[14];  // ComboBoxScheme1 .. ComboBoxScheme14
     ui::Label *Labelhighselect, *LabelLowSelect, *Labellowestselect;
     ui::TrackBar *TrackBarLow, *TrackBarHigh, *TrackBarTime, *TrackBarChecks, *TrackBarTemp, *TrackBarIdle,
         *TrackBarEndTime;
@@ -89,6 +121,33 @@ public:
         *ActionSaver, *ActionBoost;
 
     // ---- state ----
+    // The scheme list: position k of every scheme list is slot k.
+    static constexpr int kSchemeSlots = 32;
+    static constexpr int kMaxEnumeratedSchemes = 28;
+    static constexpr int kMaxSchemes = 31;
+    static constexpr int kNameUnits = 256;
+    platform::Guid SchemeGuids[kSchemeSlots]{};
+    char16_t SchemeNames[kSchemeSlots][kNameUnits]{};
+    std::int32_t SchemeCount = 0;
+
+    platform::Guid GUID_MAX_POWER_SAVINGS, GUID_TYPICAL_POWER_SAVINGS, GUID_MIN_POWER_SAVINGS,
+        UltimatePerformanceGuid;
+    platform::Guid GUID_ENERGY_SAVER_SUBGROUP, GUID_ENERGY_SAVER_BATTERY_THRESHOLD, GUID_PROCESSOR_SETTINGS_SUBGROUP,
+        GUID_PROCESSOR_THROTTLE_MAXIMUM, NO_SUBGROUP_GUID;
+    platform::Guid LowSchemeGuid, HighSchemeGuid, LowestSchemeGuid;
+    platform::Guid ActiveSchemeGuid;  // what this program activated last; never read back
+
+    // Engine state.
+    bool InLowState = false;
+    bool SavedWasHigh = false;
+    std::int32_t DwellTicks = 0;
+    std::int32_t CpuLoad = 0;
+    std::int32_t CpuTemperature = 0;
+    platform::SystemTimes LoadBaseline;
+    bool UserIdle = false, OnBattery = false;
+    std::uint32_t LastInputTime = 0;  // kept between calls: a failed query measures from it
+    bool ProfileApplied = false, EnumToggle = false;
+
     // Option variables of the load rule, kept by the sliders.
     std::int32_t LowCpu = 20, HighCpu = 75, MinTime = 4000, ChecksTime = 1000;
     bool SettingsDirty = false;

@@ -146,7 +146,7 @@ void SimWindows::addStandardSchemes() {
 }
 
 SimScheme& SimWindows::addScheme(const std::string& guidText, const std::u16string& name) {
-    schemes.push_back({platform::guidFromText(guidText), name, true, {}});
+    schemes.push_back({platform::guidFromText(guidText), name, true, true, {}});
     return schemes.back();
 }
 
@@ -176,10 +176,15 @@ std::uint32_t SimWindows::PowerEnumerate(const Guid* schemeGuid, const Guid* sub
            std::to_string(index) + " " + std::to_string(bufferSize ? *bufferSize : 0));
     if (fails("PowerEnumerate")) return 5;
     if (accessFlags != platform::ACCESS_SCHEME) return 87;
-    if (index >= schemes.size()) return 259;  // ERROR_NO_MORE_ITEMS
-    if (!bufferSize || *bufferSize < 16) return 234;
-    std::memcpy(buffer, &schemes[index].guid, 16);
-    return 0;
+    std::uint32_t seen = 0;
+    for (const auto& s : schemes) {
+        if (!s.enumerated) continue;
+        if (seen++ != index) continue;
+        if (!bufferSize || *bufferSize < 16) return 234;
+        std::memcpy(buffer, &s.guid, 16);
+        return 0;
+    }
+    return 259;  // ERROR_NO_MORE_ITEMS
 }
 
 std::uint32_t SimWindows::PowerReadFriendlyName(const Guid* schemeGuid, const Guid* subgroup, const Guid* setting,

@@ -36,6 +36,7 @@ struct SimScheme {
     platform::Guid guid;
     std::u16string name;
     bool nameReadable = true;
+    bool enumerated = true;  // false: known by GUID but not listed by PowerEnumerate
     // (subgroup, setting) -> values
     std::map<std::pair<std::string, std::string>, SettingValue> settings;
 };

@@ -1,6 +1,8 @@
 // The options page: the design's texts, the slider handlers and the shared actions.
 #include "form_fixture.h"
 
+#include "app/main_form_design.h"
+
 namespace {
 
 struct GapCase {
@@ -120,8 +122,11 @@ TEST_F(FormTest, DesignShowsTheSpecifiedTextsAndRanges) {
     EXPECT_EQ(pages, (std::vector<std::string>{"Power Options", "Power Profiles", "Edit hidden settings"}));
     EXPECT_EQ(f.ButtonExit->caption(), "E&xit");
     EXPECT_EQ(f.ButtonClose->caption(), "&Close");
-    EXPECT_EQ(f.theTrayIcon->hint(), "Quorvelta Stellmark");
-    EXPECT_EQ(f.LabelCPU->caption(), "Current CPU Load 5%");
+    // Texts that the start sequence replaces, as the design has them.
+    ui::Form design(application, "Design");
+    ui::loadDesign(design, app::mainFormDesign());
+    EXPECT_EQ(design.get<ui::TrayIcon>("theTrayIcon")->hint(), "Quorvelta Stellmark");
+    EXPECT_EQ(design.get<ui::Label>("LabelCPU")->caption(), "Current CPU Load 5%");
     EXPECT_EQ(f.LabelLowSelect->caption(), "    ");
 
     struct Range { ui::TrackBar* t; int min, max; };
