@@ -94,6 +94,7 @@ void TStellmarkForm::bindHandlers() {
     ShowAction->onExecute = [this] { ShowActionExecute(); };
     CloseAction->onExecute = [this] { CloseActionExecute(); };
     PauseAction->onExecute = [this] { PauseActionExecute(); };
+    ActionTemp->onExecute = [this] { ActionTempExecute(); };
     ActionSaver->onExecute = [this] { ActionSaverExecute(); };
     ComboBoxLow->onChange = [this] { ComboBoxLowChange(); };
     ComboBoxHigh->onChange = [this] { ComboBoxHighChange(); };
@@ -232,7 +233,7 @@ void TStellmarkForm::FormDestroy() {
     RefreshTimer->setEnabled(false);
     FormHide();
     RestoreTrackedProcesses();
-    if (ReaderWindow != 0) os_.windows.PostMessageA(ReaderWindow, ui::WM_CLOSE_, 0, 0);
+    CloseTemperatureReader();
 }
 
 // ---- sliders ----

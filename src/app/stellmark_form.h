@@ -56,12 +56,13 @@ public:
     void UpdateEvenCoreBoxes() {}
     void ComboBoxHiddenSchemeChange() {}
     void ShowPriorityButtons() {}
-    void StartTemperatureReader() {}
-    void PollTemperatureReader() {}
     void SaveSettings() {}
     void WriteNoticeShown() {}
     void RestoreTrackedProcesses() {}
-    void TimerCpuTempTimer() {}
+    void AccountProcesses() {}
+    void TrackForeground() {}
+    void DiscoverProcesses() {}
+    void CheckKeepAwakeLimit() {}
     // The profile scan of the load check; no row can be defined yet.
     bool AnyProfileDefined() const { return false; }
     void ScanProfileWindows() {}
@@ -94,6 +95,21 @@ public:
     void ComboBoxLowestChange();
     void ComboBoxHighChange();
     void ComboBoxLowChange();
+
+    // ---- CPU temperature (engine/temperature.cpp) ----
+    std::int32_t ReadCpuTemperature();
+    bool ReaderTemperatureInvalid();
+
+    // ---- housekeeping tick (engine/housekeeping.cpp) ----
+    void TimerCpuTempTimer();
+    void ActionTempExecute();
+
+    // ---- temperature reader program (app/temperature_reader.cpp) ----
+    void StartTemperatureReader();
+    void PollTemperatureReader();
+    platform::Window FindReaderWindow(const char* title);
+    bool IsReaderWindow(platform::Window w);
+    void CloseTemperatureReader();
 
     // ---- load check (engine/load_check.cpp) ----
     void RefreshTimerTimer();
@@ -148,6 +164,12 @@ public:
     std::uint32_t LastInputTime = 0;  // kept between calls: a failed query measures from it
     bool ProfileApplied = false, EnumToggle = false;
 
+    // Temperature.
+    char ReaderText[128]{};
+    std::int32_t LastTemperature = 0;
+    bool TempTickParity = false;
+    std::uint64_t ReaderStartTick = 0;
+
     // Option variables of the load rule, kept by the sliders.
     std::int32_t LowCpu = 20, HighCpu = 75, MinTime = 4000, ChecksTime = 1000;
     bool SettingsDirty = false;
@@ -173,5 +195,16 @@ private:
 inline constexpr char kNoticeText[] =
     "Quorvelta Stellmark has been minimized to the system notification area on the taskbar!";
 inline constexpr char kExitQuestion[] = "Are you sure you want to exit?";
+
+// The temperature reader program and the classes of its main window, in search order.
+inline constexpr char kReaderFile[] = "caldrix2.exe";
+inline constexpr const char* ReaderWindowClasses[13] = {
+    "WindowsForms10.Window.8.app.0.141b42a_r6_ad1",  "WindowsForms10.Window.8.app.0.141b42a_r7_ad1",
+    "WindowsForms10.Window.8.app.0.141b42a_r9_ad1",  "WindowsForms10.Window.8.app.0.141b42a_r8_ad1",
+    "WindowsForms10.Window.8.app.0.141b42a_r5_ad1",  "WindowsForms10.Window.8.app.0.141b42a_r10_ad1",
+    "WindowsForms10.Window.8.app.0.141b42a_r11_ad1", "WindowsForms10.Window.8.app.0.141b42a_r12_ad1",
+    "WindowsForms10.Window.8.app.0.141b42a_r13_ad1", "WindowsForms10.Window.8.app.0.141b42a_r14_ad1",
+    "WindowsForms10.Window.8.app.0.141b42a_r15_ad1", "WindowsForms10.Window.8.app.0.141b42a_r16_ad1",
+    "WindowsForms10.Window.8.app.0.141b42a_r17_ad1"};
 
 }  // namespace app

@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/guid.h"
 
@@ -86,14 +88,36 @@ public:
                                                   std::uint32_t& value) = 0;
 };
 
+// Files and the shell (kernel32, shell32).
+constexpr int SW_HIDE = 0;
+
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // Relative names are looked up in the process's current directory.
+    virtual bool FileExists(const char* name) = 0;
+    // 8-bit texts in the process code page; a null verb is the default verb.
+    virtual void ShellExecuteA(Window owner, const char* verb, const char* file, const char* parameters,
+                               const char* directory, int showCommand) = 0;
+};
+
+// The ACPI thermal zones through WMI (COM automation, late bound): the
+// CurrentTemperature of every row of MSAcpi_ThermalZoneTemperature in root\wmi,
+// in tenths of a kelvin, in the order the query returns them; a row whose value
+// is null has no value. False when anything on the way fails (no rights, no such
+// class, a value that is not a number).
+class Wmi {
+public:
+    virtual ~Wmi() = default;
+    virtual bool QueryThermalZoneTemperatures(std::vector<std::optional<std::int64_t>>& rows) = 0;
+};
+
 // Still to come behind this same cut, each as its own interface here:
 //  - processes (snapshots, times, priority classes, affinity, power throttling,
 //    I/O priority, thread execution state, privileges, processor topology);
 //  - the window listing (EnumWindows with class, style, cloaking, owner process,
 //    foreground window);
-//  - the current user's and the local machine's registry, typed reads and writes;
-//  - the shell (file existence in the current directory, ShellExecute) and the WMI
-//    temperature query.
+//  - the current user's and the local machine's registry, typed reads and writes.
 
 // Everything the system's logic may call, handed to the main window at creation.
 struct Platform {
@@ -101,6 +125,8 @@ struct Platform {
     Clock& clock;
     SystemInfo& system;
     PowerService& power;
+    Shell& shell;
+    Wmi& wmi;
     int argumentCount = 0;  // command-line arguments, the program name not counted
 };
 

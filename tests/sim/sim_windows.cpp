@@ -34,7 +34,29 @@ std::vector<std::string> SimWindows::powerChanges() const {
 }
 
 platform::Platform SimWindows::platform(int argumentCount) {
-    return platform::Platform{*this, *this, *this, *this, argumentCount};
+    return platform::Platform{*this, *this, *this, *this, *this, *this, argumentCount};
+}
+
+// ---- files, shell and WMI ----
+
+bool SimWindows::FileExists(const char* name) {
+    record(std::string("FileExists ") + name);
+    return files.count(name) != 0;
+}
+
+void SimWindows::ShellExecuteA(platform::Window owner, const char* verb, const char* file, const char* parameters,
+                               const char* directory, int showCommand) {
+    record("ShellExecuteA " + hex(owner) + " " + (verb ? verb : "null") + " " + file + " [" +
+           (parameters ? parameters : "null") + "] [" + (directory ? directory : "null") + "] " +
+           std::to_string(showCommand));
+    if (onExecute && !fails("ShellExecuteA")) onExecute(file);
+}
+
+bool SimWindows::QueryThermalZoneTemperatures(std::vector<std::optional<std::int64_t>>& rows) {
+    record("QueryThermalZoneTemperatures");
+    if (fails("QueryThermalZoneTemperatures")) return false;
+    rows = thermalRows;
+    return true;
 }
 
 // ---- windows ----

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <map>
 #include <set>
 #include <string>
@@ -44,7 +46,9 @@ struct SimScheme {
 class SimWindows : public platform::Windows,
                    public platform::Clock,
                    public platform::SystemInfo,
-                   public platform::PowerService {
+                   public platform::PowerService,
+                   public platform::Shell,
+                   public platform::Wmi {
 public:
     SimWindows();
 
@@ -116,6 +120,16 @@ public:
                                           const platform::Guid& setting, std::uint32_t& value) override;
     std::uint32_t PowerReadDCDefaultIndex(const platform::Guid& scheme, const platform::Guid& subgroup,
                                           const platform::Guid& setting, std::uint32_t& value) override;
+
+    // ---- files, shell and WMI ----
+    std::set<std::string> files;  // names in the current directory
+    // Runs when ShellExecuteA starts a program, e.g. to make its window appear.
+    std::function<void(const std::string& file)> onExecute;
+    bool FileExists(const char* name) override;
+    void ShellExecuteA(platform::Window owner, const char* verb, const char* file, const char* parameters,
+                       const char* directory, int showCommand) override;
+    std::vector<std::optional<std::int64_t>> thermalRows;
+    bool QueryThermalZoneTemperatures(std::vector<std::optional<std::int64_t>>& rows) override;
 
     platform::Platform platform(int argumentCount = 0);
 

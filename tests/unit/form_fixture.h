@@ -18,7 +18,11 @@ protected:
     ui::Application application{backend};
     std::unique_ptr<app::TStellmarkForm> form;
 
-    FormTest() { win.addStandardSchemes(); }
+    // A user at the keyboard of a machine on mains power.
+    FormTest() {
+        win.addStandardSchemes();
+        win.lastInputTick = static_cast<std::uint32_t>(win.tick);
+    }
 
     // Creates the main window (running its start sequence) without showing it.
     app::TStellmarkForm& create() {

@@ -1,0 +1,59 @@
+// The CPU temperature: the reader program's window title, or WMI without it.
+#include <optional>
+#include <string_view>
+
+#include "app/stellmark_form.h"
+
+namespace app {
+
+namespace {
+
+// A whole number: an optional minus sign and decimal digits, nothing else.
+std::optional<int> wholeNumber(std::string_view s) {
+    if (s.empty()) return std::nullopt;
+    bool negative = s[0] == '-';
+    if (negative) s.remove_prefix(1);
+    if (s.empty() || s.size() > 9) return std::nullopt;
+    int v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') return std::nullopt;
+        v = v * 10 + (c - '0');
+    }
+    return negative ? -v : v;
+}
+
+// Readings are one to three characters of title.
+std::optional<int> readerReading(const char* text, int n) {
+    if (n < 1 || n > 3) return std::nullopt;
+    return wholeNumber(std::string_view(text, static_cast<size_t>(n)));
+}
+
+}  // namespace
+
+std::int32_t TStellmarkForm::ReadCpuTemperature() {
+    std::int32_t r = LastTemperature;
+    if (ReaderWindow != 0) {
+        const int n = os_.windows.GetWindowTextA(ReaderWindow, ReaderText, 127);
+        if (auto t = readerReading(ReaderText, n)) r = *t;  // no range test here
+    } else {
+        std::vector<std::optional<std::int64_t>> rows;
+        if (!os_.wmi.QueryThermalZoneTemperatures(rows)) {
+            r = -1;
+        } else {
+            // Tenths of a kelvin to whole degrees, truncated; the last row with a value wins.
+            for (const auto& v : rows)
+                if (v) r = static_cast<std::int32_t>((*v - 2732) / 10);
+        }
+    }
+    LastTemperature = r;
+    return r;
+}
+
+bool TStellmarkForm::ReaderTemperatureInvalid() {
+    if (ReaderWindow == 0) return true;
+    const int n = os_.windows.GetWindowTextA(ReaderWindow, ReaderText, 127);
+    auto t = readerReading(ReaderText, n);
+    return !(t && *t >= -19 && *t <= 119);
+}
+
+}  // namespace app

@@ -1,0 +1,193 @@
+#include "platform/win32/win32_platform.h"
+
+#include <windows.h>
+#include <powrprof.h>
+
+#include <cstring>
+#include <optional>
+
+namespace platform::win32 {
+
+namespace {
+
+HWND toHwnd(Window w) { return reinterpret_cast<HWND>(w); }
+Window fromHwnd(HWND h) { return reinterpret_cast<Window>(h); }
+
+// Our Guid has the Windows layout, but the two are distinct types: copy, never alias.
+GUID toGuid(const Guid& g) {
+    GUID out;
+    static_assert(sizeof out == sizeof g, "GUID layouts differ");
+    std::memcpy(&out, &g, sizeof out);
+    return out;
+}
+
+Guid fromGuid(const GUID& g) {
+    Guid out;
+    std::memcpy(&out, &g, sizeof out);
+    return out;
+}
+
+// An optional GUID argument: null stays null.
+class GuidArg {
+public:
+    explicit GuidArg(const Guid* g) {
+        if (g) value_ = toGuid(*g);
+    }
+    const GUID* get() const { return value_ ? &*value_ : nullptr; }
+
+private:
+    std::optional<GUID> value_;
+};
+
+std::uint64_t toUint64(const FILETIME& t) {
+    return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+
+}  // namespace
+
+// ---- Windows ----
+
+Window Win32Windows::FindWindowExA(Window parent, Window childAfter, const char* className, const char* windowName) {
+    return fromHwnd(::FindWindowExA(toHwnd(parent), toHwnd(childAfter), className, windowName));
+}
+
+bool Win32Windows::PostMessageA(Window w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+    return ::PostMessageA(toHwnd(w), msg, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam)) != FALSE;
+}
+
+int Win32Windows::GetWindowTextA(Window w, char* buffer, int maxCount) {
+    if (!buffer || maxCount <= 0) return 0;
+    buffer[0] = '\0';
+    return ::GetWindowTextA(toHwnd(w), buffer, maxCount);
+}
+
+int Win32Windows::GetClassNameA(Window w, char* buffer, int maxCount) {
+    if (!buffer || maxCount <= 0) return 0;
+    buffer[0] = '\0';
+    return ::GetClassNameA(toHwnd(w), buffer, maxCount);
+}
+
+bool Win32Windows::IsWindow(Window w) { return ::IsWindow(toHwnd(w)) != FALSE; }
+
+bool Win32Windows::GetLastInputInfo(std::uint32_t& lastInputTick) {
+    LASTINPUTINFO info{};
+    info.cbSize = sizeof info;
+    if (!::GetLastInputInfo(&info)) return false;
+    lastInputTick = info.dwTime;
+    return true;
+}
+
+// ---- Clock ----
+
+std::uint32_t Win32Clock::GetTickCount() { return ::GetTickCount(); }
+
+std::uint64_t Win32Clock::GetTickCount64() { return ::GetTickCount64(); }
+
+void Win32Clock::Sleep(std::uint32_t ms) { ::Sleep(ms); }
+
+// ---- SystemInfo ----
+
+bool Win32SystemInfo::GetSystemTimes(SystemTimes& times) {
+    FILETIME idle{}, kernel{}, user{};
+    if (!::GetSystemTimes(&idle, &kernel, &user)) return false;
+    times.idle = toUint64(idle);
+    times.kernel = toUint64(kernel);
+    times.user = toUint64(user);
+    return true;
+}
+
+bool Win32SystemInfo::GetSystemPowerStatus(PowerStatus& status) {
+    SYSTEM_POWER_STATUS s{};
+    if (!::GetSystemPowerStatus(&s)) return false;
+    status.acLineStatus = s.ACLineStatus;
+    status.batteryFlag = s.BatteryFlag;
+    status.batteryLifePercent = s.BatteryLifePercent;
+    return true;
+}
+
+// ---- PowerService ----
+
+std::uint32_t Win32PowerService::PowerEnumerate(const Guid* scheme, const Guid* subgroup, std::uint32_t accessFlags,
+                                                std::uint32_t index, std::uint8_t* buffer,
+                                                std::uint32_t* bufferSize) {
+    GuidArg s(scheme), g(subgroup);
+    DWORD size = bufferSize ? *bufferSize : 0;
+    DWORD rc = ::PowerEnumerate(nullptr, s.get(), g.get(), static_cast<POWER_DATA_ACCESSOR>(accessFlags), index,
+                                buffer, bufferSize ? &size : nullptr);
+    if (bufferSize) *bufferSize = size;
+    return rc;
+}
+
+std::uint32_t Win32PowerService::PowerReadFriendlyName(const Guid* scheme, const Guid* subgroup, const Guid* setting,
+                                                       std::uint8_t* buffer, std::uint32_t* bufferSize) {
+    GuidArg s(scheme), g(subgroup), t(setting);
+    DWORD size = bufferSize ? *bufferSize : 0;
+    DWORD rc = ::PowerReadFriendlyName(nullptr, s.get(), g.get(), t.get(), buffer, bufferSize ? &size : nullptr);
+    if (bufferSize) *bufferSize = size;
+    return rc;
+}
+
+std::uint32_t Win32PowerService::PowerGetActiveScheme(Guid& active) {
+    GUID* scheme = nullptr;
+    DWORD rc = ::PowerGetActiveScheme(nullptr, &scheme);
+    if (scheme) {
+        if (rc == ERROR_SUCCESS) active = fromGuid(*scheme);
+        ::LocalFree(scheme);  // the service allocates the result with LocalAlloc
+    }
+    return rc;
+}
+
+std::uint32_t Win32PowerService::PowerSetActiveScheme(const Guid& scheme) {
+    GUID s = toGuid(scheme);
+    return ::PowerSetActiveScheme(nullptr, &s);
+}
+
+std::uint32_t Win32PowerService::PowerReadACValueIndex(const Guid& scheme, const Guid& subgroup, const Guid& setting,
+                                                       std::uint32_t& value) {
+    GUID s = toGuid(scheme), g = toGuid(subgroup), t = toGuid(setting);
+    DWORD v = 0;
+    DWORD rc = ::PowerReadACValueIndex(nullptr, &s, &g, &t, &v);
+    if (rc == ERROR_SUCCESS) value = v;
+    return rc;
+}
+
+std::uint32_t Win32PowerService::PowerReadDCValueIndex(const Guid& scheme, const Guid& subgroup, const Guid& setting,
+                                                       std::uint32_t& value) {
+    GUID s = toGuid(scheme), g = toGuid(subgroup), t = toGuid(setting);
+    DWORD v = 0;
+    DWORD rc = ::PowerReadDCValueIndex(nullptr, &s, &g, &t, &v);
+    if (rc == ERROR_SUCCESS) value = v;
+    return rc;
+}
+
+std::uint32_t Win32PowerService::PowerWriteACValueIndex(const Guid& scheme, const Guid& subgroup,
+                                                        const Guid& setting, std::uint32_t value) {
+    GUID s = toGuid(scheme), g = toGuid(subgroup), t = toGuid(setting);
+    return ::PowerWriteACValueIndex(nullptr, &s, &g, &t, value);
+}
+
+std::uint32_t Win32PowerService::PowerWriteDCValueIndex(const Guid& scheme, const Guid& subgroup,
+                                                        const Guid& setting, std::uint32_t value) {
+    GUID s = toGuid(scheme), g = toGuid(subgroup), t = toGuid(setting);
+    return ::PowerWriteDCValueIndex(nullptr, &s, &g, &t, value);
+}
+
+std::uint32_t Win32PowerService::PowerReadACDefaultIndex(const Guid& scheme, const Guid& subgroup,
+                                                         const Guid& setting, std::uint32_t& value) {
+    GUID s = toGuid(scheme), g = toGuid(subgroup), t = toGuid(setting);
+    DWORD v = 0;
+    DWORD rc = ::PowerReadACDefaultIndex(nullptr, &s, &g, &t, &v);
+    if (rc == ERROR_SUCCESS) value = v;
+    return rc;
+}
+
+std::uint32_t Win32PowerService::PowerReadDCDefaultIndex(const Guid& scheme, const Guid& subgroup,
+                                                         const Guid& setting, std::uint32_t& value) {
+    GUID s = toGuid(scheme), g = toGuid(subgroup), t = toGuid(setting);
+    DWORD v = 0;
+    DWORD rc = ::PowerReadDCDefaultIndex(nullptr, &s, &g, &t, &v);
+    if (rc == ERROR_SUCCESS) value = v;
+    return rc;
+}
+
+}  // namespace platform::win32
