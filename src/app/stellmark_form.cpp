@@ -232,7 +232,10 @@ void TStellmarkForm::FormCloseQuery(bool& canClose) { canClose = true; }
 void TStellmarkForm::FormDestroy() {
     RefreshTimer->setEnabled(false);
     FormHide();
-    RestoreTrackedProcesses();
+    FreeOptionalLibraries();
+    WithdrawKeepAwake();
+    if (CheckBoxBoost->checked()) RestoreTrackedProcesses();
+    ClearProcessCount();
     CloseTemperatureReader();
 }
 

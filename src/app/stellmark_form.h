@@ -58,7 +58,10 @@ public:
     void ShowPriorityButtons() {}
     void SaveSettings() {}
     void WriteNoticeShown() {}
+    void FreeOptionalLibraries() {}
+    void WithdrawKeepAwake() {}
     void RestoreTrackedProcesses() {}
+    void ClearProcessCount() {}
     void AccountProcesses() {}
     void TrackForeground() {}
     void DiscoverProcesses() {}

@@ -8,8 +8,7 @@ constexpr std::int32_t kReleaseTemperature = 50;
 }
 
 void TStellmarkForm::TimerCpuTempTimer() {
-    const bool boost = CheckBoxBoost->checked();
-    if (boost || CheckBoxCore0->checked()) AccountProcesses();
+    if (CheckBoxBoost->checked() || CheckBoxCore0->checked()) AccountProcesses();
     if (CheckBoxBoost->checked()) TrackForeground();
     if (CheckBoxBoost->checked() || CheckBoxCore0->checked()) DiscoverProcesses();
     CheckKeepAwakeLimit();

@@ -158,3 +158,26 @@ TEST_F(FormTest, APlainCloseIsAlwaysGranted) {
 }
 
 }  // namespace
+
+namespace {
+
+// The start sequence's calls to the system, in order, repeats folded together.
+TEST_F(FormTest, StartSequenceCallsTheSystemInItsFixedOrder) {
+    create();
+    std::vector<std::string> kinds;
+    for (const auto& c : win.calls) {
+        std::string name = c.substr(0, c.find(' '));
+        if (kinds.empty() || kinds.back() != name) kinds.push_back(name);
+    }
+    EXPECT_EQ(kinds, (std::vector<std::string>{
+                         "GetSystemTimes",                                // first baseline
+                         "PowerEnumerate", "PowerReadFriendlyName",        // the scheme list
+                         "PowerEnumerate", "PowerReadFriendlyName", "PowerEnumerate", "PowerReadFriendlyName",
+                         "PowerEnumerate",                                // ... until no more schemes
+                         "GetSystemTimes",                                // the pause handler's baseline
+                         "QueryThermalZoneTemperatures", "GetLastInputInfo",  // one housekeeping tick
+                         "FileExists"}));                                 // last: the reader program
+    EXPECT_EQ(win.calls.back(), "FileExists caldrix2.exe");
+}
+
+}  // namespace
