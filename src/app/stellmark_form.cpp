@@ -125,7 +125,10 @@ void TStellmarkForm::create() {
     created();
 }
 
-void TStellmarkForm::destroy() { destroyed(); }
+void TStellmarkForm::destroy() {
+    destroyed();
+    releaseWindows();
+}
 
 // ---- start sequence ----
 

@@ -25,7 +25,7 @@ void TStellmarkForm::StartTemperatureReader() {
     if (ReaderWindow != 0 && ReaderTemperatureInvalid()) ReaderWindow = 0;
     if (ReaderWindow != 0) return;  // a running reader with a reading serves
     ReaderStartTick = os_.clock.GetTickCount64();
-    os_.shell.ShellExecuteA(0, nullptr, kReaderFile, "", "", platform::SW_HIDE);
+    os_.shell.ShellExecuteA(0, nullptr, kReaderFile, "", "", platform::SW_HIDE_);
     post(MsgPollReader);
 }
 

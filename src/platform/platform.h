@@ -89,7 +89,7 @@ public:
 };
 
 // Files and the shell (kernel32, shell32).
-constexpr int SW_HIDE = 0;
+constexpr int SW_HIDE_ = 0;  // the show command SW_HIDE
 
 class Shell {
 public:

@@ -213,7 +213,16 @@ void TrayIcon::setIcon(int id) {
 }
 
 void TrayIcon::setTrayHint(const std::string& text) {
-    setHint(text.size() > kMaxHint ? text.substr(0, kMaxHint) : text);
+    size_t units = 0, end = 0;
+    while (end < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[end]);
+        const size_t bytes = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        const size_t need = bytes == 4 ? 2 : 1;  // a surrogate pair beyond the basic plane
+        if (units + need > kMaxHint || end + bytes > text.size()) break;
+        units += need;
+        end += bytes;
+    }
+    setHint(text.substr(0, end));
 }
 
 void TrayIcon::userRightUp() {
@@ -236,6 +245,12 @@ Form::Form(Application& app, std::string name) : Control(Kind::Form, std::move(n
 }
 
 Form::~Form() = default;
+
+void Form::releaseWindows() {
+    wndProcHook = nullptr;
+    for (auto it = owned_.rbegin(); it != owned_.rend(); ++it) (*it)->setPeer(nullptr);
+    setPeer(nullptr);
+}
 
 Action* Form::addAction(const std::string& name) {
     actions_.push_back(std::make_unique<Action>(name));

@@ -249,13 +249,13 @@ public:
 
 class TrayIcon : public Control {
 public:
-    static constexpr size_t kMaxHint = 127;
+    static constexpr size_t kMaxHint = 127;  // UTF-16 units the shell holds
     explicit TrayIcon(std::string name) : Control(Kind::TrayIcon, std::move(name)) {}
     std::function<void()> onClick, onDblClick;
     PopupMenu* popupMenu = nullptr;
     int icon() const { return icon_; }
     void setIcon(int id);
-    // The hint is the caption of the icon, cut to what the shell can hold.
+    // Cut to what the shell can hold, never inside a character.
     void setTrayHint(const std::string& text);
     void userLeftUp() { raise(onClick); }
     void userDoubleClick() { raise(onDblClick); }
@@ -321,6 +321,9 @@ public:
     // Raised by the backend once its windows exist (the design is loaded).
     void created() { raise(onCreate); }
     void destroyed() { raise(onDestroy); }
+    // Lets the backend tear down every window of the form while the whole form
+    // object still exists; afterwards no message reaches it.
+    void releaseWindows();
 
 private:
     Application& app_;

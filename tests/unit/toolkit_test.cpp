@@ -144,6 +144,11 @@ TEST_F(Toolkit, TrayHintIsCutToWhatTheShellHolds) {
     auto* tray = form.add<ui::TrayIcon>(nullptr, "Tray");
     tray->setTrayHint(std::string(200, 'x'));
     EXPECT_EQ(tray->hint().size(), 127u);
+    // Counted in UTF-16 units and never cut inside a character.
+    std::string text(125, 'x');
+    text += "\xC3\xA9\xF0\x9F\x94\xA5";  // e acute (1 unit), then a pair (2 units)
+    tray->setTrayHint(text);
+    EXPECT_EQ(tray->hint(), std::string(125, 'x') + "\xC3\xA9");
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ GUID toGuid(const Guid& g) {
 
 Guid fromGuid(const GUID& g) {
     Guid out;
-    std::memcpy(&out, &g, sizeof out);
+    std::memcpy(static_cast<void*>(&out), &g, sizeof out);
     return out;
 }
 

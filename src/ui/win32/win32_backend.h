@@ -25,6 +25,7 @@ struct SystemFunctions {
     BOOL(WINAPI* AdjustWindowRectExForDpi)(LPRECT, DWORD, BOOL, DWORD, UINT) = nullptr;
     BOOL(WINAPI* SystemParametersInfoForDpi)(UINT, UINT, PVOID, UINT, UINT) = nullptr;
     int(WINAPI* GetSystemMetricsForDpi)(int, UINT) = nullptr;
+    BOOL(WINAPI* ChangeWindowMessageFilterEx)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT) = nullptr;
     BOOL(WINAPI* IsAppThemed)() = nullptr;
 };
 

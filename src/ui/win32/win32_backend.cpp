@@ -1,0 +1,1150 @@
+#include "ui/win32/win32_backend.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <memory>
+#include <stdexcept>
+#include <unordered_map>
+
+namespace ui::win32 {
+
+namespace {
+
+// ---- helpers ----
+
+std::wstring widen(const std::string& s) {
+    if (s.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+}
+
+// GetProcAddress hands out a generic pointer; void(*)() is the one type GCC lets
+// us cast through without a warning.
+template <class F> void lookUp(F& out, HMODULE module, const char* name) {
+    out = nullptr;
+    if (!module) return;
+    if (FARPROC p = GetProcAddress(module, name))
+        out = reinterpret_cast<F>(reinterpret_cast<void (*)()>(p));
+}
+
+template <class T> LPARAM asLParam(T* p) { return reinterpret_cast<LPARAM>(p); }
+
+int scaleBy(int v, UINT dpi) { return MulDiv(v, static_cast<int>(dpi), 96); }
+
+// ---- windows of our own class ----
+
+// The class procedure hands every message to the object that created the window.
+class NativeWindow {
+public:
+    virtual ~NativeWindow() = default;
+    virtual LRESULT handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) = 0;
+};
+
+LRESULT CALLBACK classProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+    }
+    auto* target = reinterpret_cast<NativeWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (msg == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    if (!target) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    return target->handle(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
+// The classes below are this file's own; they live in the named namespace only
+// because the backend's header refers to FormWindow.
+
+class ControlPeer;
+class TrayPeer;
+class TimerPeer;
+
+// The native side of one form: its window, tooltip, font and the peers of its
+// controls. All of it goes at once when the form object is destroyed.
+class FormWindow final : public NativeWindow {
+public:
+    FormWindow(Win32Backend& backend, Form& form) : backend_(backend), form_(&form) {}
+    ~FormWindow() override { teardown(); }
+
+    void create();
+    void createPeer(Control& c);
+    void finish();
+    LRESULT handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void apply(Prop what);
+
+    Win32Backend& backend() const { return backend_; }
+    Form* form() const { return form_; }  // null once torn down
+    bool tornDown() const { return torn_; }
+    HWND hwnd() const { return hwnd_; }
+    HFONT font() const { return font_; }
+    int scale(int v) const { return scaleBy(v, dpi_); }
+    UINT realDpi() const;
+    int smallIconSize() const;
+
+    // The window that holds the children of a control; the form's for the form.
+    HWND windowFor(const Control* c) const;
+    ControlPeer* peerOf(HWND h) const;
+    UINT nextId() { return nextId_++; }
+    void setHint(HWND control, const std::string& hint);
+    UINT addTray(TrayPeer* t) {
+        trays_.push_back(t);
+        return static_cast<UINT>(trays_.size());
+    }
+    UINT addTimer(TimerPeer* t) {
+        timers_.push_back(t);
+        return static_cast<UINT>(timers_.size());
+    }
+
+    // The notifications of the standard controls, sent to whichever window holds them.
+    bool controlEvent(HWND container, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool timer(WPARAM id);
+    void trayEvent(WPARAM id, LPARAM mouse);
+    void shellRestarted();
+    void dpiChanged(UINT dpi, const RECT& suggested);
+
+    void teardown();
+
+private:
+    static constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    static constexpr DWORD kExStyle = 0;
+
+    UINT layoutDpi() const;
+    void makeFont();
+    void place(const RECT* suggested);
+    int backgroundOf(HWND container) const;
+
+    Win32Backend& backend_;
+    Form* form_;
+    bool torn_ = false;
+    HWND hwnd_ = nullptr;
+    HWND tooltip_ = nullptr;
+    HFONT font_ = nullptr;
+    UINT dpi_ = 96;
+    UINT nextId_ = 100;
+    std::vector<ControlPeer*> peers_;  // in creation order, parents first
+    std::unordered_map<HWND, ControlPeer*> byWindow_;
+    std::vector<TrayPeer*> trays_;    // id = position + 1
+    std::vector<TimerPeer*> timers_;  // id = position + 1
+    std::vector<HWND> tools_;         // windows that have a tooltip
+};
+
+// The peer of the form itself; it owns the form's native side.
+class FormPeer final : public Peer {
+public:
+    FormPeer(Win32Backend& backend, Form& form) : window_(std::make_unique<FormWindow>(backend, form)) {}
+    ~FormPeer() override { window_->teardown(); }
+    void changed(Prop what) override { window_->apply(what); }
+    FormWindow& window() { return *window_; }
+
+private:
+    std::unique_ptr<FormWindow> window_;
+};
+
+// ---- control peers ----
+
+class ControlPeer : public Peer {
+public:
+    ControlPeer(FormWindow& fw, Control& c) : fw_(fw), c_(c) {}
+    // The first control to go takes the whole form's windows with it: controls
+    // only die with their form, and no message may reach a half-destroyed form.
+    ~ControlPeer() override { fw_.teardown(); }
+
+    void changed(Prop what) override {
+        if (!fw_.tornDown()) apply(what);
+    }
+    virtual void create() {}
+    virtual void apply(Prop what);
+    virtual bool command(UINT /*code*/) { return false; }
+    virtual bool notify(const NMHDR& /*n*/, LRESULT& /*result*/) { return false; }
+    virtual bool scroll() { return false; }
+    // Labels, check boxes and sliders draw on their parent's background.
+    virtual bool paintsOnParent() const { return false; }
+    virtual bool shown() const { return c_.visible(); }
+    virtual void layout();
+    // The system colour behind this window's children.
+    virtual int background() const { return COLOR_BTNFACE; }
+
+    HWND hwnd() const { return hwnd_; }
+    Control& control() const { return c_; }
+
+protected:
+    void createWindow(const wchar_t* cls, DWORD style, DWORD exStyle, const std::string& text,
+                      void* param = nullptr);
+    LRESULT send(UINT msg, WPARAM w = 0, LPARAM l = 0) const { return SendMessageW(hwnd_, msg, w, l); }
+
+    FormWindow& fw_;
+    Control& c_;
+    HWND hwnd_ = nullptr;
+};
+
+void ControlPeer::createWindow(const wchar_t* cls, DWORD style, DWORD exStyle, const std::string& text,
+                               void* param) {
+    style |= WS_CHILD | WS_CLIPSIBLINGS;
+    if (shown()) style |= WS_VISIBLE;
+    if (!c_.enabled()) style |= WS_DISABLED;
+    hwnd_ = CreateWindowExW(exStyle | WS_EX_NOPARENTNOTIFY, cls, widen(text).c_str(), style, 0, 0, 0, 0,
+                            fw_.windowFor(c_.parent()), reinterpret_cast<HMENU>(static_cast<INT_PTR>(fw_.nextId())),
+                            fw_.backend().instance(), param);
+    if (!hwnd_) throw std::runtime_error("Cannot create the window of " + c_.name());
+    send(WM_SETFONT, reinterpret_cast<WPARAM>(fw_.font()), FALSE);
+    layout();
+    if (!c_.hint().empty()) fw_.setHint(hwnd_, c_.hint());
+}
+
+void ControlPeer::apply(Prop what) {
+    if (!hwnd_) return;
+    switch (what) {
+        case Prop::Caption: SetWindowTextW(hwnd_, widen(c_.caption()).c_str()); break;
+        case Prop::Hint: fw_.setHint(hwnd_, c_.hint()); break;
+        case Prop::Visible: ShowWindow(hwnd_, shown() ? SW_SHOWNA : SW_HIDE); break;
+        case Prop::Enabled: EnableWindow(hwnd_, c_.enabled()); break;
+        case Prop::Bounds: layout(); break;
+        default: break;
+    }
+}
+
+void ControlPeer::layout() {
+    if (!hwnd_) return;
+    const int l = fw_.scale(c_.left()), t = fw_.scale(c_.top());
+    const int r = fw_.scale(c_.left() + c_.width()), b = fw_.scale(c_.top() + c_.height());
+    SetWindowPos(hwnd_, nullptr, l, t, r - l, b - t, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Images, menus and their items have no window: menus are built when they open.
+class NullPeer : public ControlPeer {
+public:
+    using ControlPeer::ControlPeer;
+    void apply(Prop) override {}
+};
+
+class LabelPeer : public ControlPeer {
+public:
+    using ControlPeer::ControlPeer;
+    void create() override { createWindow(WC_STATICW, SS_LEFTNOWORDWRAP | SS_NOTIFY, 0, c_.caption()); }
+    bool command(UINT code) override {
+        if (code != STN_CLICKED) return false;
+        static_cast<Label&>(c_).userClick();
+        return true;
+    }
+    bool paintsOnParent() const override { return true; }
+};
+
+class ButtonPeer : public ControlPeer {
+public:
+    using ControlPeer::ControlPeer;
+    void create() override { createWindow(WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, 0, c_.caption()); }
+    bool command(UINT code) override {
+        if (code != BN_CLICKED) return false;
+        static_cast<Button&>(c_).userClick();
+        return true;
+    }
+};
+
+// A plain (not automatic) check box: the toolkit decides the tick, the window shows it.
+class CheckBoxPeer : public ControlPeer {
+public:
+    using ControlPeer::ControlPeer;
+    void create() override {
+        createWindow(WC_BUTTONW, BS_CHECKBOX | WS_TABSTOP, 0, c_.caption());
+        showTick();
+    }
+    void apply(Prop what) override {
+        if (what == Prop::Checked) showTick();
+        else ControlPeer::apply(what);
+    }
+    bool command(UINT code) override {
+        if (code != BN_CLICKED) return false;
+        static_cast<CheckBox&>(c_).userClick();
+        showTick();
+        return true;
+    }
+    bool paintsOnParent() const override { return true; }
+
+private:
+    void showTick() {
+        if (hwnd_) send(BM_SETCHECK, static_cast<CheckBox&>(c_).checked() ? BST_CHECKED : BST_UNCHECKED);
+    }
+};
+
+// A drop-down list without typing.
+class ComboBoxPeer : public ControlPeer {
+public:
+    using ControlPeer::ControlPeer;
+    void create() override {
+        createWindow(WC_COMBOBOXW, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0, "");
+        send(CB_SETMINVISIBLE, 16);
+        fill();
+    }
+    void apply(Prop what) override {
+        if (what == Prop::Items) fill();
+        else if (what == Prop::ItemIndex) select();
+        else if (what != Prop::Caption) ControlPeer::apply(what);
+    }
+    void layout() override {
+        // The height of a drop-down list's window is the height of its open list;
+        // the closed box sizes itself to the font.
+        const int l = fw_.scale(c_.left()), t = fw_.scale(c_.top());
+        const int r = fw_.scale(c_.left() + c_.width());
+        SetWindowPos(hwnd_, nullptr, l, t, r - l, fw_.scale(c_.height() + 320), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    bool command(UINT code) override {
+        if (code != CBN_SELCHANGE) return false;
+        const auto index = static_cast<int>(send(CB_GETCURSEL));
+        if (index >= 0) box().userPick(index);
+        select();
+        return true;
+    }
+
+private:
+    ComboBox& box() const { return static_cast<ComboBox&>(c_); }
+    void fill() {
+        send(CB_RESETCONTENT);
+        for (const std::string& item : box().items()) send(CB_ADDSTRING, 0, asLParam(widen(item).c_str()));
+        select();
+    }
+    void select() {
+        // CB_SETCURSEL with an index outside the items clears the selection.
+        const int index = box().itemIndex();
+        if (index < -1 || index >= box().itemCount()) return;
+        if (static_cast<int>(send(CB_GETCURSEL)) != index) send(CB_SETCURSEL, static_cast<WPARAM>(index));
+    }
+};
+
+class TrackBarPeer : public ControlPeer {
+public:
+    using ControlPeer::ControlPeer;
+    void create() override {
+        createWindow(TRACKBAR_CLASSW, TBS_HORZ | TBS_BOTTOM | TBS_AUTOTICKS | WS_TABSTOP, 0, "");
+        showRange();
+    }
+    void apply(Prop what) override {
+        if (what == Prop::Range) showRange();
+        else if (what == Prop::Position) showPosition();
+        else if (what != Prop::Caption) ControlPeer::apply(what);
+    }
+    // TBM_SETPOS reports nothing, so every WM_HSCROLL is the user's; the toolkit
+    // raises the change event when the position really moved.
+    bool scroll() override {
+        const auto native = static_cast<int>(send(TBM_GETPOS));
+        if (native != bar().position()) bar().userMoveTo(native);
+        showPosition();
+        return true;
+    }
+    bool paintsOnParent() const override { return true; }
+
+private:
+    TrackBar& bar() const { return static_cast<TrackBar&>(c_); }
+    void showRange() {
+        send(TBM_SETRANGEMIN, FALSE, bar().min());
+        send(TBM_SETRANGEMAX, FALSE, bar().max());
+        // Not more than about 25 tick marks, on round steps.
+        const int span = bar().max() - bar().min();
+        int step = 1;
+        for (int s : {1, 2, 5, 10, 20, 50, 100, 200, 500, 1000}) {
+            step = s;
+            if (span / s <= 25) break;
+        }
+        send(TBM_SETTICFREQ, static_cast<WPARAM>(step));
+        send(TBM_SETPOS, TRUE, bar().position());
+    }
+    void showPosition() {
+        if (static_cast<int>(send(TBM_GETPOS)) != bar().position()) send(TBM_SETPOS, TRUE, bar().position());
+    }
+};
+
+class PagePeer;
+
+// The tab control; its pages are child windows inside its display area.
+class PageControlPeer : public ControlPeer {
+public:
+    using ControlPeer::ControlPeer;
+    void create() override {
+        createWindow(WC_TABCONTROLW, WS_CLIPCHILDREN | WS_TABSTOP, 0, "");
+        const auto pages = control().pages();
+        for (size_t i = 0; i < pages.size(); ++i) {
+            std::wstring text = widen(pages[i]->caption());
+            TCITEMW item{};
+            item.mask = TCIF_TEXT;
+            item.pszText = text.data();
+            send(TCM_INSERTITEMW, i, asLParam(&item));
+        }
+        send(TCM_SETCURSEL, static_cast<WPARAM>(control().activePage()));
+    }
+    void apply(Prop what) override {
+        if (what == Prop::ActivePage) showActivePage();
+        else if (what != Prop::Caption) ControlPeer::apply(what);
+    }
+    void layout() override;
+    bool notify(const NMHDR& n, LRESULT& result) override {
+        if (n.code == static_cast<UINT>(TCN_SELCHANGING)) {
+            // Moving the focus off the page first lets an edit on it end its editing
+            // before the page changes.
+            HWND focus = GetFocus();
+            if (focus && IsChild(hwnd_, focus)) SetFocus(hwnd_);
+            result = FALSE;
+            return true;
+        }
+        if (n.code == static_cast<UINT>(TCN_SELCHANGE)) {
+            // The toolkit asks the changing handler; on a veto the native tab goes back.
+            control().userSelectTab(static_cast<int>(send(TCM_GETCURSEL)));
+            showActivePage();
+            result = 0;
+            return true;
+        }
+        return false;
+    }
+    RECT displayRect() const {
+        RECT r{};
+        GetClientRect(hwnd_, &r);
+        send(TCM_ADJUSTRECT, FALSE, asLParam(&r));
+        return r;
+    }
+    void setTabText(const Control& page) {
+        const auto pages = control().pages();
+        const auto at = std::find(pages.begin(), pages.end(), &page);
+        if (at == pages.end()) return;
+        std::wstring text = widen(page.caption());
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = text.data();
+        send(TCM_SETITEMW, static_cast<WPARAM>(at - pages.begin()), asLParam(&item));
+    }
+
+private:
+    PageControl& control() const { return static_cast<PageControl&>(c_); }
+    void showActivePage();
+};
+
+// Pages and panels: windows of the toolkit's own class that pass their children's
+// notifications to the same control handling as the form.
+class ContainerPeer : public ControlPeer, public NativeWindow {
+public:
+    ContainerPeer(FormWindow& fw, Control& c) : ControlPeer(fw, c) {}
+    void create() override {
+        createWindow(Win32Backend::kWindowClass, WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, c_.caption(),
+                     static_cast<NativeWindow*>(this));
+    }
+    void apply(Prop what) override {
+        if (what == Prop::Caption && isPage()) {
+            if (auto* tabs = dynamic_cast<PageControlPeer*>(c_.parent()->peer())) tabs->setTabText(c_);
+            return;
+        }
+        ControlPeer::apply(what);
+    }
+    bool shown() const override {
+        if (!isPage()) return c_.visible();
+        auto* pc = static_cast<PageControl*>(c_.parent());
+        const auto pages = pc->pages();
+        const int active = pc->activePage();
+        return c_.visible() && active >= 0 && active < static_cast<int>(pages.size()) &&
+               pages[static_cast<size_t>(active)] == &c_;
+    }
+    void layout() override {
+        if (!isPage()) return ControlPeer::layout();
+        auto* tabs = dynamic_cast<PageControlPeer*>(c_.parent()->peer());
+        if (!hwnd_ || !tabs) return;
+        const RECT r = tabs->displayRect();
+        SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    int background() const override {
+        return isPage() && fw_.backend().themed() ? COLOR_WINDOW : COLOR_BTNFACE;
+    }
+
+    LRESULT handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override {
+        Form* form = fw_.form();
+        if (fw_.tornDown() || !form) return DefWindowProcW(hwnd, msg, wParam, lParam);
+        switch (msg) {
+            case WM_COMMAND:
+            case WM_NOTIFY:
+            case WM_HSCROLL:
+            case WM_VSCROLL:
+            case WM_CTLCOLORSTATIC:
+            case WM_CTLCOLORBTN: {
+                LRESULT result = 0;
+                bool handled = false;
+                form->application().boundary(
+                    [&] { handled = fw_.controlEvent(hwnd, msg, wParam, lParam, result); });
+                if (handled) return result;
+                break;
+            }
+            case WM_ERASEBKGND:
+            case WM_PRINTCLIENT: {
+                RECT r{};
+                GetClientRect(hwnd, &r);
+                FillRect(reinterpret_cast<HDC>(wParam), &r, GetSysColorBrush(background()));
+                return msg == WM_ERASEBKGND ? 1 : 0;
+            }
+            default: break;
+        }
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+
+private:
+    bool isPage() const { return c_.kind() == Kind::Page && c_.parent() && c_.parent()->kind() == Kind::PageControl; }
+};
+
+void PageControlPeer::layout() {
+    ControlPeer::layout();
+    for (Panel* page : control().pages())
+        if (auto* p = dynamic_cast<ControlPeer*>(page->peer())) p->layout();
+}
+
+void PageControlPeer::showActivePage() {
+    const int active = control().activePage();
+    if (static_cast<int>(send(TCM_GETCURSEL)) != active) send(TCM_SETCURSEL, static_cast<WPARAM>(active));
+    // The new page first, then the old one away, so nothing behind them flashes.
+    const auto pages = control().pages();
+    for (int pass = 0; pass < 2; ++pass)
+        for (size_t i = 0; i < pages.size(); ++i)
+            if ((static_cast<int>(i) == active) == (pass == 0))
+                if (auto* p = dynamic_cast<ControlPeer*>(pages[i]->peer())) p->apply(Prop::Visible);
+}
+
+// A notification icon, added while the control is visible.
+class TrayPeer : public ControlPeer {
+public:
+    using ControlPeer::ControlPeer;
+    void create() override {
+        id_ = fw_.addTray(this);
+        update();
+    }
+    void apply(Prop what) override {
+        if (what == Prop::Visible || what == Prop::Icon || what == Prop::Hint) update();
+    }
+    void mouse(UINT msg) {
+        auto& tray = static_cast<TrayIcon&>(c_);
+        switch (msg) {
+            case WM_LBUTTONUP: tray.userLeftUp(); break;
+            case WM_LBUTTONDBLCLK:
+            case WM_RBUTTONDBLCLK: tray.userDoubleClick(); break;
+            case WM_RBUTTONUP: tray.userRightUp(); break;
+            default: break;
+        }
+    }
+    // The shell has forgotten its icons (a restarted taskbar): add ours again.
+    void readd() {
+        added_ = false;
+        update();
+    }
+    void remove() {
+        if (!added_) return;
+        // Only the window and the number: the icon control may already be gone.
+        NOTIFYICONDATAW d{};
+        d.cbSize = sizeof d;
+        d.hWnd = fw_.hwnd();
+        d.uID = id_;
+        Shell_NotifyIconW(NIM_DELETE, &d);
+        added_ = false;
+    }
+    UINT id() const { return id_; }
+
+private:
+    NOTIFYICONDATAW data() const {
+        NOTIFYICONDATAW d{};
+        d.cbSize = sizeof d;
+        d.hWnd = fw_.hwnd();
+        d.uID = id_;
+        d.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+        d.uCallbackMessage = fw_.backend().trayMessage();
+        d.hIcon = fw_.backend().icon(static_cast<const TrayIcon&>(c_).icon(), fw_.smallIconSize());
+        // The shell holds 127 characters and a terminating zero; never split a surrogate pair.
+        std::wstring tip = widen(c_.hint());
+        constexpr size_t room = sizeof d.szTip / sizeof d.szTip[0] - 1;
+        if (tip.size() > room) {
+            size_t cut = room;
+            if (tip[cut - 1] >= 0xD800 && tip[cut - 1] <= 0xDBFF) --cut;
+            tip.resize(cut);
+        }
+        std::copy(tip.begin(), tip.end(), d.szTip);
+        d.szTip[tip.size()] = L'\0';
+        return d;
+    }
+    void update() {
+        if (!c_.visible()) {
+            remove();
+            return;
+        }
+        NOTIFYICONDATAW d = data();
+        if (added_ && Shell_NotifyIconW(NIM_MODIFY, &d)) return;
+        // A shell that still holds the icon refuses to add it again: change it then.
+        added_ = Shell_NotifyIconW(NIM_ADD, &d) || Shell_NotifyIconW(NIM_MODIFY, &d);
+    }
+
+    UINT id_ = 0;
+    bool added_ = false;
+};
+
+// A timer of the form's window: SetTimer ticks also reach it inside modal loops.
+class TimerPeer : public ControlPeer {
+public:
+    using ControlPeer::ControlPeer;
+    void create() override {
+        id_ = fw_.addTimer(this);
+        update();
+    }
+    void apply(Prop what) override {
+        if (what == Prop::Enabled || what == Prop::Interval) update();
+    }
+    void fire() { static_cast<Timer&>(c_).fire(); }
+
+private:
+    void update() {
+        auto& t = static_cast<Timer&>(c_);
+        if (t.isEnabled() && t.interval() > 0) SetTimer(fw_.hwnd(), id_, t.interval(), nullptr);
+        else KillTimer(fw_.hwnd(), id_);
+    }
+
+    UINT id_ = 0;
+};
+
+// Every peer is created as Live<...>: its windows go while the whole peer still
+// exists, because tearing them down sends messages to the container peers and
+// removes the notification icons.
+template <class P> class Live final : public P {
+public:
+    using P::P;
+    ~Live() override { P::fw_.teardown(); }
+};
+
+// ---- FormWindow ----
+
+void FormWindow::create() {
+    Form& form = *form_;
+    hwnd_ = CreateWindowExW(kExStyle, Win32Backend::kWindowClass, widen(form.caption()).c_str(), kStyle, 0, 0, 0, 0,
+                            nullptr, nullptr, backend_.instance(), static_cast<NativeWindow*>(this));
+    if (!hwnd_) throw std::runtime_error("Cannot create the window of " + form.name());
+    dpi_ = layoutDpi();
+    makeFont();
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                               backend_.instance(), nullptr);
+    if (tooltip_) {
+        SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, scale(420));
+        SendMessageW(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, 20000);
+    }
+    if (UINT restart = backend_.taskbarCreatedMessage(); restart && backend_.system().ChangeWindowMessageFilterEx)
+        backend_.system().ChangeWindowMessageFilterEx(hwnd_, restart, MSGFLT_ALLOW, nullptr);
+    place(nullptr);
+}
+
+void FormWindow::createPeer(Control& c) {
+    std::unique_ptr<ControlPeer> peer;
+    switch (c.kind()) {
+        case Kind::Label: peer = std::make_unique<Live<LabelPeer>>(*this, c); break;
+        case Kind::Button: peer = std::make_unique<Live<ButtonPeer>>(*this, c); break;
+        case Kind::CheckBox: peer = std::make_unique<Live<CheckBoxPeer>>(*this, c); break;
+        case Kind::ComboBox: peer = std::make_unique<Live<ComboBoxPeer>>(*this, c); break;
+        case Kind::TrackBar: peer = std::make_unique<Live<TrackBarPeer>>(*this, c); break;
+        case Kind::PageControl: peer = std::make_unique<Live<PageControlPeer>>(*this, c); break;
+        case Kind::Page:
+        case Kind::Panel: peer = std::make_unique<Live<ContainerPeer>>(*this, c); break;
+        case Kind::TrayIcon: peer = std::make_unique<Live<TrayPeer>>(*this, c); break;
+        case Kind::Timer: peer = std::make_unique<Live<TimerPeer>>(*this, c); break;
+        case Kind::Image:
+        case Kind::PopupMenu:
+        case Kind::MenuItem:
+        case Kind::Form: peer = std::make_unique<Live<NullPeer>>(*this, c); break;
+    }
+    ControlPeer* raw = peer.get();
+    c.setPeer(std::move(peer));
+    raw->create();
+    peers_.push_back(raw);
+    if (raw->hwnd()) byWindow_[raw->hwnd()] = raw;
+}
+
+void FormWindow::finish() {
+    // Page controls and panels lie below their siblings, so that a control placed
+    // over them (a label on the tab row) shows; new windows go to the bottom.
+    for (ControlPeer* p : peers_) {
+        const Kind k = p->control().kind();
+        if (p->hwnd() && (k == Kind::PageControl || k == Kind::Panel))
+            SetWindowPos(p->hwnd(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+}
+
+LRESULT FormWindow::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (torn_ || !form_) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (!hwnd_) hwnd_ = hwnd;  // messages arrive before CreateWindowExW returns
+    Form& form = *form_;
+    Message m;
+    m.msg = msg;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    std::intptr_t result = 0;
+    bool done = false;
+    form.application().boundary([&] {
+        result = form.handleMessage(m);
+        done = true;
+    });
+    // A window whose creation message failed would not be created at all.
+    if (!done && msg == WM_NCCREATE) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    return result;
+}
+
+void FormWindow::apply(Prop what) {
+    if (torn_ || !hwnd_) return;
+    Form& form = *form_;
+    switch (what) {
+        case Prop::Caption: SetWindowTextW(hwnd_, widen(form.caption()).c_str()); break;
+        case Prop::Visible: ShowWindow(hwnd_, form.visible() ? SW_SHOW : SW_HIDE); break;
+        case Prop::Enabled: EnableWindow(hwnd_, form.enabled()); break;
+        case Prop::Bounds: place(nullptr); break;
+        case Prop::Front:
+            if (!form.visible()) break;
+            if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
+            SetForegroundWindow(hwnd_);
+            BringWindowToTop(hwnd_);
+            break;
+        default: break;
+    }
+}
+
+UINT FormWindow::realDpi() const {
+    if (hwnd_ && backend_.system().GetDpiForWindow)
+        if (UINT d = backend_.system().GetDpiForWindow(hwnd_)) return d;
+    return backend_.systemDpi();
+}
+
+UINT FormWindow::layoutDpi() const { return form_ && form_->application().scaled ? realDpi() : 96; }
+
+int FormWindow::smallIconSize() const {
+    if (backend_.system().GetSystemMetricsForDpi)
+        return backend_.system().GetSystemMetricsForDpi(SM_CXSMICON, realDpi());
+    return GetSystemMetrics(SM_CXSMICON);
+}
+
+void FormWindow::makeFont() {
+    NONCLIENTMETRICSW ncm{};
+    ncm.cbSize = sizeof ncm;
+    bool ok = false;
+    if (backend_.system().SystemParametersInfoForDpi) {
+        ok = backend_.system().SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0, dpi_);
+    }
+    if (!ok && SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof ncm, &ncm, 0)) {
+        ok = true;
+        // These metrics are for the system's density; ours may differ.
+        ncm.lfMessageFont.lfHeight =
+            MulDiv(ncm.lfMessageFont.lfHeight, static_cast<int>(dpi_), static_cast<int>(backend_.systemDpi()));
+    }
+    LOGFONTW lf = ncm.lfMessageFont;
+    if (!ok) {
+        lf = LOGFONTW{};
+        lf.lfHeight = -MulDiv(9, static_cast<int>(dpi_), 72);
+        lf.lfWeight = FW_NORMAL;
+        lf.lfCharSet = DEFAULT_CHARSET;
+        lstrcpynW(lf.lfFaceName, L"Segoe UI", LF_FACESIZE);
+    }
+    if (HFONT f = CreateFontIndirectW(&lf)) {
+        if (font_) DeleteObject(font_);
+        font_ = f;
+    }
+}
+
+void FormWindow::place(const RECT* suggested) {
+    Form& form = *form_;
+    RECT r{0, 0, scale(form.clientWidth()), scale(form.clientHeight())};
+    if (backend_.system().AdjustWindowRectExForDpi)
+        backend_.system().AdjustWindowRectExForDpi(&r, kStyle, FALSE, kExStyle, realDpi());
+    else
+        AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    int x, y;
+    if (suggested) {
+        x = suggested->left;
+        y = suggested->top;
+    } else {
+        // Centred on the screen, but never with the title bar out of reach.
+        MONITORINFO mi{};
+        mi.cbSize = sizeof mi;
+        GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &mi);
+        x = mi.rcMonitor.left + (mi.rcMonitor.right - mi.rcMonitor.left - w) / 2;
+        y = mi.rcMonitor.top + (mi.rcMonitor.bottom - mi.rcMonitor.top - h) / 2;
+        x = std::max(x, static_cast<int>(mi.rcWork.left));
+        y = std::max(y, static_cast<int>(mi.rcWork.top));
+    }
+    SetWindowPos(hwnd_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+HWND FormWindow::windowFor(const Control* c) const {
+    if (!c || c == form_) return hwnd_;
+    if (auto* p = dynamic_cast<ControlPeer*>(c->peer()); p && p->hwnd()) return p->hwnd();
+    return hwnd_;
+}
+
+ControlPeer* FormWindow::peerOf(HWND h) const {
+    const auto it = byWindow_.find(h);
+    return it == byWindow_.end() ? nullptr : it->second;
+}
+
+void FormWindow::setHint(HWND control, const std::string& hint) {
+    if (!tooltip_ || !control) return;
+    TOOLINFOW ti{};
+    ti.cbSize = sizeof ti;
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = GetParent(control);
+    ti.uId = reinterpret_cast<UINT_PTR>(control);
+    const auto known = std::find(tools_.begin(), tools_.end(), control);
+    if (hint.empty()) {
+        if (known != tools_.end()) {
+            SendMessageW(tooltip_, TTM_DELTOOLW, 0, asLParam(&ti));
+            tools_.erase(known);
+        }
+        return;
+    }
+    std::wstring text = widen(hint);
+    ti.lpszText = text.data();
+    if (known != tools_.end()) {
+        SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, asLParam(&ti));
+        return;
+    }
+    bool added = SendMessageW(tooltip_, TTM_ADDTOOLW, 0, asLParam(&ti)) != FALSE;
+    if (!added) {
+        // Common controls before version 6 reject the larger structure.
+        ti.cbSize = TTTOOLINFOW_V2_SIZE;
+        added = SendMessageW(tooltip_, TTM_ADDTOOLW, 0, asLParam(&ti)) != FALSE;
+    }
+    if (added) tools_.push_back(control);
+}
+
+int FormWindow::backgroundOf(HWND container) const {
+    if (container == hwnd_) return COLOR_BTNFACE;
+    if (ControlPeer* p = peerOf(container)) return p->background();
+    return COLOR_BTNFACE;
+}
+
+bool FormWindow::controlEvent(HWND container, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (msg) {
+        case WM_COMMAND: {
+            ControlPeer* p = lParam ? peerOf(reinterpret_cast<HWND>(lParam)) : nullptr;
+            result = 0;
+            return p && p->command(HIWORD(wParam));
+        }
+        case WM_HSCROLL:
+        case WM_VSCROLL: {
+            ControlPeer* p = lParam ? peerOf(reinterpret_cast<HWND>(lParam)) : nullptr;
+            result = 0;
+            return p && p->scroll();
+        }
+        case WM_NOTIFY: {
+            const auto* n = reinterpret_cast<const NMHDR*>(lParam);
+            ControlPeer* p = n ? peerOf(n->hwndFrom) : nullptr;
+            return p && p->notify(*n, result);
+        }
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN: {
+            ControlPeer* p = peerOf(reinterpret_cast<HWND>(lParam));
+            if (!p || !p->paintsOnParent()) return false;
+            const int color = backgroundOf(container);
+            auto dc = reinterpret_cast<HDC>(wParam);
+            SetBkMode(dc, TRANSPARENT);
+            SetBkColor(dc, GetSysColor(color));
+            SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+            result = reinterpret_cast<LRESULT>(GetSysColorBrush(color));
+            return true;
+        }
+        default: return false;
+    }
+}
+
+bool FormWindow::timer(WPARAM id) {
+    if (id == 0 || id > timers_.size()) return false;
+    timers_[id - 1]->fire();
+    return true;
+}
+
+void FormWindow::trayEvent(WPARAM id, LPARAM mouse) {
+    if (id == 0 || id > trays_.size()) return;
+    trays_[id - 1]->mouse(LOWORD(mouse));
+}
+
+void FormWindow::shellRestarted() {
+    for (TrayPeer* t : trays_) t->readd();
+}
+
+void FormWindow::dpiChanged(UINT dpi, const RECT& suggested) {
+    if (!form_->application().scaled) {
+        SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                     suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        return;
+    }
+    dpi_ = dpi;
+    place(&suggested);
+    makeFont();
+    for (ControlPeer* p : peers_) {
+        if (!p->hwnd()) continue;
+        SendMessageW(p->hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+        p->layout();
+    }
+    if (tooltip_) SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, scale(420));
+    for (TrayPeer* t : trays_) t->apply(Prop::Icon);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void FormWindow::teardown() {
+    if (torn_) return;
+    torn_ = true;
+    form_ = nullptr;
+    for (TrayPeer* t : trays_) t->remove();
+    if (hwnd_)
+        for (size_t id = 1; id <= timers_.size(); ++id) KillTimer(hwnd_, id);
+    if (tooltip_) DestroyWindow(tooltip_);
+    if (hwnd_) DestroyWindow(hwnd_);  // and every child window with it
+    tooltip_ = hwnd_ = nullptr;
+    peers_.clear();
+    byWindow_.clear();
+    trays_.clear();
+    timers_.clear();
+    tools_.clear();
+    if (font_) DeleteObject(font_);
+    font_ = nullptr;
+}
+
+namespace {
+
+// The first icon group of the module: the shell's icon of the program.
+BOOL CALLBACK firstIcon(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) {
+    if (!IS_INTRESOURCE(name)) return TRUE;
+    *reinterpret_cast<int*>(found) = static_cast<int>(reinterpret_cast<UINT_PTR>(name));
+    return FALSE;
+}
+
+}  // namespace
+
+// ---- Win32Backend ----
+
+Win32Backend::Win32Backend(HINSTANCE instance) : instance_(instance) {
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    lookUp(system_.GetDpiForWindow, user32, "GetDpiForWindow");
+    lookUp(system_.GetDpiForSystem, user32, "GetDpiForSystem");
+    lookUp(system_.AdjustWindowRectExForDpi, user32, "AdjustWindowRectExForDpi");
+    lookUp(system_.SystemParametersInfoForDpi, user32, "SystemParametersInfoForDpi");
+    lookUp(system_.GetSystemMetricsForDpi, user32, "GetSystemMetricsForDpi");
+    lookUp(system_.ChangeWindowMessageFilterEx, user32, "ChangeWindowMessageFilterEx");
+    lookUp(system_.IsAppThemed, LoadLibraryW(L"uxtheme.dll"), "IsAppThemed");
+}
+
+Win32Backend::~Win32Backend() {
+    if (appWindow_) DestroyWindow(appWindow_);
+    for (auto& [key, icon] : icons_)
+        if (icon) DestroyIcon(icon);
+}
+
+HICON Win32Backend::icon(int id, int size) {
+    if (id <= 0) return nullptr;
+    const auto key = std::make_pair(id, size);
+    if (const auto it = icons_.find(key); it != icons_.end()) return it->second;
+    auto icon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+    icons_[key] = icon;
+    return icon;
+}
+
+UINT Win32Backend::systemDpi() const {
+    if (system_.GetDpiForSystem)
+        if (UINT d = system_.GetDpiForSystem()) return d;
+    HDC dc = GetDC(nullptr);
+    const int d = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 0;
+    if (dc) ReleaseDC(nullptr, dc);
+    return d > 0 ? static_cast<UINT>(d) : 96;
+}
+
+bool Win32Backend::themed() const { return system_.IsAppThemed && system_.IsAppThemed(); }
+
+void Win32Backend::initialise(Application& app) {
+    INITCOMMONCONTROLSEX icc{};
+    icc.dwSize = sizeof icc;
+    icc.dwICC = ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_BAR_CLASSES | ICC_WIN95_CLASSES;
+    InitCommonControlsEx(&icc);
+
+    int programIcon = 0;
+    EnumResourceNamesW(instance_, RT_GROUP_ICON, firstIcon,
+                       reinterpret_cast<LONG_PTR>(&programIcon));
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = classProc;
+    wc.hInstance = instance_;
+    wc.hIcon = icon(programIcon, GetSystemMetrics(SM_CXICON));
+    wc.hIconSm = icon(programIcon, GetSystemMetrics(SM_CXSMICON));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    wc.lpszClassName = kWindowClass;
+    if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        throw std::runtime_error("Cannot register the window class");
+
+    taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
+    if (!appWindow_) {
+        // Hidden for the whole run; it carries the application title, never the
+        // main window's caption, so a second start can never mistake it for that.
+        appWindow_ = CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, widen(app.title()).c_str(), WS_POPUP, 0, 0, 0, 0,
+                                     nullptr, nullptr, instance_, nullptr);
+        if (!appWindow_) throw std::runtime_error("Cannot create the application window");
+    }
+    titleChanged(app);
+}
+
+void Win32Backend::titleChanged(Application& app) {
+    title_ = widen(app.title());
+    if (appWindow_) SetWindowTextW(appWindow_, title_.c_str());
+}
+
+FormWindow* Win32Backend::windowOf(Form& form) {
+    auto* peer = dynamic_cast<FormPeer*>(form.peer());
+    return peer ? &peer->window() : nullptr;
+}
+
+void Win32Backend::realize(Form& form) {
+    if (windowOf(form)) throw std::logic_error("The form " + form.name() + " has its windows already");
+    auto peer = std::make_unique<FormPeer>(*this, form);
+    FormWindow& fw = peer->window();
+    form.setPeer(std::move(peer));
+    fw.create();
+    // Designs list parents before their children.
+    for (const auto& c : form.controls()) fw.createPeer(*c);
+    fw.finish();
+}
+
+void Win32Backend::post(Form& form, const Message& m) {
+    FormWindow* fw = windowOf(form);
+    if (!fw || !fw->hwnd()) throw std::logic_error("A message was posted to the form " + form.name() + " without window");
+    PostMessageW(fw->hwnd(), m.msg, m.wParam, m.lParam);
+}
+
+std::intptr_t Win32Backend::defaultProc(Form& form, Message& m) {
+    FormWindow* fw = windowOf(form);
+    if (!fw || !fw->hwnd()) return 0;
+    HWND hwnd = fw->hwnd();
+    LRESULT result = 0;
+    if (fw->controlEvent(hwnd, m.msg, m.wParam, m.lParam, result)) return result;
+    if (m.msg == WM_TIMER) {
+        if (fw->timer(m.wParam)) return 0;
+    } else if (m.msg == trayMessage()) {
+        fw->trayEvent(m.wParam, m.lParam);
+        return 0;
+    } else if (m.msg == WM_DPICHANGED) {
+        fw->dpiChanged(HIWORD(m.wParam), *reinterpret_cast<const RECT*>(m.lParam));
+        return 0;
+    } else if (taskbarCreated_ != 0 && m.msg == taskbarCreated_) {
+        fw->shellRestarted();
+        return 0;
+    }
+    return DefWindowProcW(hwnd, m.msg, m.wParam, m.lParam);
+}
+
+void Win32Backend::popup(PopupMenu& menu) {
+    Form* form = menu.form();
+    FormWindow* fw = form ? windowOf(*form) : nullptr;
+    if (!fw || !fw->hwnd()) return;
+    const std::vector<MenuItem*> items = menu.items();
+    HMENU h = CreatePopupMenu();
+    if (!h) return;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const MenuItem& item = *items[i];
+        if (!item.visible()) continue;
+        // A bound item shows its action's caption as it is now.
+        const Action* a = item.action();
+        const std::string& caption = a && !a->caption.empty() ? a->caption : item.caption();
+        if (caption == "-") {
+            AppendMenuW(h, MF_SEPARATOR, 0, nullptr);
+            continue;
+        }
+        UINT flags = MF_STRING;
+        if (item.checked()) flags |= MF_CHECKED;
+        if (!item.enabled()) flags |= MF_GRAYED;
+        AppendMenuW(h, flags, i + 1, widen(caption).c_str());
+    }
+    POINT at{};
+    GetCursorPos(&at);
+    // Without the foreground the menu would not close when the user clicks elsewhere.
+    SetForegroundWindow(fw->hwnd());
+    const auto chosen = static_cast<UINT>(
+        TrackPopupMenu(h, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON, at.x, at.y, 0, fw->hwnd(), nullptr));
+    PostMessageW(fw->hwnd(), WM_NULL, 0, 0);
+    DestroyMenu(h);
+    if (chosen >= 1 && chosen <= items.size()) items[chosen - 1]->userClick();
+}
+
+ModalResult Win32Backend::messageBox(Form* owner, BoxKind kind, const std::string& text) {
+    HWND ownerWindow = nullptr;
+    if (FormWindow* fw = owner ? windowOf(*owner) : nullptr)
+        if (fw->hwnd() && IsWindowVisible(fw->hwnd())) ownerWindow = fw->hwnd();
+    const std::wstring body = widen(text);
+    if (kind == BoxKind::Confirmation) return confirmation(ownerWindow, body);
+    // A box of a hidden window stands on its own and comes to the front.
+    MessageBoxW(ownerWindow, body.c_str(), title_.c_str(),
+                MB_OK | MB_ICONINFORMATION | (ownerWindow ? 0u : static_cast<UINT>(MB_SETFOREGROUND)));
+    return quitRequested_ ? ModalResult::Cancel : ModalResult::OK;
+}
+
+HRESULT CALLBACK Win32Backend::taskDialogCallback(HWND hwnd, UINT msg, WPARAM, LPARAM, LONG_PTR data) {
+    auto* self = reinterpret_cast<Win32Backend*>(data);
+    if (msg == TDN_CREATED) {
+        self->openBoxes_.push_back(hwnd);
+        if (self->quitRequested_) PostMessageW(hwnd, TDM_CLICK_BUTTON, IDCANCEL, 0);
+    } else if (msg == TDN_DESTROYED) {
+        self->openBoxes_.erase(std::remove(self->openBoxes_.begin(), self->openBoxes_.end(), hwnd),
+                               self->openBoxes_.end());
+    }
+    return S_OK;
+}
+
+ModalResult Win32Backend::confirmation(HWND owner, const std::wstring& text) {
+    // Task dialogs exist only in common controls 6, which the manifest selects.
+    HRESULT(WINAPI * taskDialogIndirect)(const TASKDIALOGCONFIG*, int*, int*, BOOL*) = nullptr;
+    lookUp(taskDialogIndirect, GetModuleHandleW(L"comctl32.dll"), "TaskDialogIndirect");
+    int button = 0;
+    bool shown = false;
+    if (taskDialogIndirect) {
+        TASKDIALOGCONFIG config{};
+        config.cbSize = sizeof config;
+        config.hwndParent = owner;
+        config.hInstance = instance_;
+        // Escape and the close box answer Cancel.
+        config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_USE_HICON_MAIN |
+                         (owner ? TDF_POSITION_RELATIVE_TO_WINDOW : 0);
+        config.dwCommonButtons = TDCBF_YES_BUTTON | TDCBF_CANCEL_BUTTON;
+        config.pszWindowTitle = title_.c_str();
+        config.hMainIcon = LoadIconW(nullptr, IDI_QUESTION);
+        config.pszContent = text.c_str();
+        config.nDefaultButton = IDYES;
+        config.pfCallback = taskDialogCallback;
+        config.lpCallbackData = reinterpret_cast<LONG_PTR>(this);
+        shown = SUCCEEDED(taskDialogIndirect(&config, &button, nullptr, nullptr));
+    }
+    if (!shown) {
+        // Without task dialogs: OK stands for Yes.
+        const int answer = MessageBoxW(owner, text.c_str(), title_.c_str(),
+                                       MB_OKCANCEL | MB_ICONQUESTION | (owner ? 0u : static_cast<UINT>(MB_SETFOREGROUND)));
+        button = answer == IDOK ? IDYES : IDCANCEL;
+    }
+    return button == IDYES && !quitRequested_ ? ModalResult::Yes : ModalResult::Cancel;
+}
+
+void Win32Backend::run(Application& app) {
+    if (Form* main = app.mainForm()) app.boundary([main] { main->show(); });
+    MSG msg;
+    while (!app.terminated()) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0 || got == -1) break;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+void Win32Backend::quit() {
+    quitRequested_ = true;
+    // Modal loops end on WM_QUIT and post it on; a task dialog is answered Cancel
+    // explicitly, so the question it asked is never taken as Yes.
+    PostQuitMessage(0);
+    for (HWND box : openBoxes_) PostMessageW(box, TDM_CLICK_BUTTON, IDCANCEL, 0);
+}
+
+void Win32Backend::reportError(const std::string& what) {
+    MessageBoxW(nullptr, widen(what).c_str(), title_.c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+}
+
+}  // namespace ui::win32
