@@ -1130,6 +1130,9 @@ void Win32Backend::run(Application& app) {
     while (!app.terminated()) {
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got == 0 || got == -1) break;
+        // Tab, arrow keys and Alt+letter move between the controls, as in any dialog.
+        auto* form = app.mainForm() ? dynamic_cast<FormPeer*>(app.mainForm()->peer()) : nullptr;
+        if (form && form->window().hwnd() && IsDialogMessageW(form->window().hwnd(), &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

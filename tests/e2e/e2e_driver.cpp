@@ -1,0 +1,621 @@
+// e2e_driver: the end-to-end tests' hands and eyes on the Windows side.
+//
+// Each run does one small thing to or about the windows of the program under test
+// and prints what it saw as "key=value" lines on stdout, so a shell test can read
+// them from a file (under Wine a pipe would be held open by Wine's helpers). The exit
+// code says whether the wish came true: 0 yes, 1 no or timed out, 2 usage error.
+//
+// Windows are named either by handle (hex "0x1234" or decimal) or as "class:caption"
+// (first top-level window with exactly that class and caption, hidden ones included).
+// Times are milliseconds. "clock" values come from QueryPerformanceCounter, which is
+// one machine-wide clock, so values printed by different driver runs can be compared.
+
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+// ---- small helpers ----
+
+std::string utf8(const std::wstring& w) {
+    if (w.empty()) return {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), nullptr, 0, nullptr, nullptr);
+    std::string s(n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+// Output goes to a file the shell reads back; one value per line, so line breaks
+// inside a window text are escaped.
+std::string oneLine(const std::wstring& w) {
+    std::string s = utf8(w), out;
+    for (char c : s) {
+        if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else if (c == '\t') out += "\\t";
+        else out += c;
+    }
+    return out;
+}
+
+void put(const char* key, const std::string& value) { std::printf("%s=%s\n", key, value.c_str()); }
+void put(const char* key, long long value) { std::printf("%s=%lld\n", key, value); }
+void putHwnd(const char* key, HWND h) { std::printf("%s=0x%llx\n", key, (unsigned long long)(UINT_PTR)h); }
+
+double clockMs() {
+    static LARGE_INTEGER freq = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return (double)now.QuadPart * 1000.0 / (double)freq.QuadPart;
+}
+
+void putClock(const char* key, double ms) { std::printf("%s=%.3f\n", key, ms); }
+
+bool parseNumber(const wchar_t* text, unsigned long long& out) {
+    if (!text || !*text) return false;
+    wchar_t* end = nullptr;
+    out = std::wcstoull(text, &end, 0);
+    return end && *end == L'\0';
+}
+
+unsigned long long number(const wchar_t* text) {
+    unsigned long long v = 0;
+    if (!parseNumber(text, v)) {
+        std::fprintf(stderr, "not a number: %s\n", utf8(text).c_str());
+        std::exit(2);
+    }
+    return v;
+}
+
+std::wstring className(HWND h) {
+    wchar_t buf[256] = {};
+    GetClassNameW(h, buf, 256);
+    return buf;
+}
+
+// The text as the owning thread answers it; a window whose thread does not answer
+// in time gets the text the window manager keeps for it.
+std::wstring windowText(HWND h) {
+    std::vector<wchar_t> buf(4096, L'\0');
+    DWORD_PTR got = 0;
+    if (SendMessageTimeoutW(h, WM_GETTEXT, buf.size(), (LPARAM)buf.data(), SMTO_ABORTIFHUNG | SMTO_BLOCK, 1000,
+                            &got))
+        return std::wstring(buf.data(), wcsnlen(buf.data(), buf.size()));
+    int n = InternalGetWindowText(h, buf.data(), (int)buf.size());
+    return std::wstring(buf.data(), n > 0 ? n : 0);
+}
+
+DWORD processOf(HWND h) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    return pid;
+}
+
+// "class:caption" or a handle. Class names of ours have no colon; a caption may.
+HWND resolve(const wchar_t* spec) {
+    unsigned long long v = 0;
+    if (parseNumber(spec, v)) return (HWND)(UINT_PTR)v;
+    const wchar_t* colon = std::wcschr(spec, L':');
+    if (!colon) return nullptr;
+    std::wstring cls(spec, colon);
+    return FindWindowExW(nullptr, nullptr, cls.c_str(), colon + 1);
+}
+
+// A process named by its id or by one of its windows.
+DWORD processArg(const wchar_t* spec) {
+    unsigned long long v = 0;
+    if (!parseNumber(spec, v)) return processOf(resolve(spec));
+    return IsWindow((HWND)(UINT_PTR)v) ? processOf((HWND)(UINT_PTR)v) : (DWORD)v;
+}
+
+// Every top-level window with this class and caption, in Z order; "*" matches any.
+std::vector<HWND> findAll(const wchar_t* cls, const wchar_t* caption) {
+    const wchar_t* c = std::wcscmp(cls, L"*") == 0 ? nullptr : cls;
+    const wchar_t* t = std::wcscmp(caption, L"*") == 0 ? nullptr : caption;
+    std::vector<HWND> found;
+    HWND h = nullptr;
+    while ((h = FindWindowExW(nullptr, h, c, t)) != nullptr) found.push_back(h);
+    return found;
+}
+
+std::vector<HWND> topLevelWindows() {
+    std::vector<HWND> all;
+    EnumWindows([](HWND h, LPARAM p) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
+        return TRUE;
+    }, (LPARAM)&all);
+    return all;
+}
+
+std::vector<HWND> childWindows(HWND parent) {
+    std::vector<HWND> all;
+    EnumChildWindows(parent, [](HWND h, LPARAM p) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
+        return TRUE;
+    }, (LPARAM)&all);
+    return all;
+}
+
+// The first visible top-level window in Z order: the one in front.
+HWND frontWindow() {
+    for (HWND h = GetTopWindow(nullptr); h; h = GetWindow(h, GW_HWNDNEXT))
+        if (IsWindowVisible(h)) return h;
+    return nullptr;
+}
+
+std::wstring stripAmpersands(const std::wstring& s) {
+    std::wstring out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == L'&') {
+            if (i + 1 < s.size() && s[i + 1] == L'&') out += L'&', ++i;
+            continue;
+        }
+        out += s[i];
+    }
+    return out;
+}
+
+void printWindowLine(HWND h) {
+    std::printf("window=0x%llx pid=%lu visible=%d class=%s text=%s\n", (unsigned long long)(UINT_PTR)h,
+                processOf(h), IsWindowVisible(h) ? 1 : 0, oneLine(className(h)).c_str(),
+                oneLine(windowText(h)).c_str());
+}
+
+std::wstring quoteArg(const std::wstring& a) {
+    if (!a.empty() && a.find_first_of(L" \t\"") == std::wstring::npos) return a;
+    std::wstring q = L"\"";
+    size_t slashes = 0;
+    for (wchar_t c : a) {
+        if (c == L'\\') { ++slashes; continue; }
+        if (c == L'"') q.append(slashes * 2 + 1, L'\\');
+        else q.append(slashes, L'\\');
+        slashes = 0;
+        q += c;
+    }
+    q.append(slashes * 2, L'\\');
+    return q + L"\"";
+}
+
+bool spawn(int argc, wchar_t** argv, PROCESS_INFORMATION& pi) {
+    std::wstring cmd;
+    for (int i = 0; i < argc; ++i) {
+        if (i) cmd += L' ';
+        cmd += quoteArg(argv[i]);
+    }
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    if (!CreateProcessW(argv[0], cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        std::fprintf(stderr, "CreateProcess %s failed: %lu\n", utf8(argv[0]).c_str(), GetLastError());
+        return false;
+    }
+    return true;
+}
+
+// ---- subcommands ----
+
+// find <class|*> <caption|*>
+int cmdFind(int argc, wchar_t** argv) {
+    if (argc != 2) return 2;
+    auto all = findAll(argv[0], argv[1]);
+    putHwnd("hwnd", all.empty() ? nullptr : all.front());
+    put("count", (long long)all.size());
+    for (HWND h : all) printWindowLine(h);
+    return all.empty() ? 1 : 0;
+}
+
+// wait-window <class> <caption> <timeout> [exists|visible|hidden|gone]
+int cmdWaitWindow(int argc, wchar_t** argv) {
+    if (argc < 3 || argc > 4) return 2;
+    std::wstring want = argc == 4 ? argv[3] : L"exists";
+    if (want != L"exists" && want != L"visible" && want != L"hidden" && want != L"gone") return 2;
+    double until = clockMs() + (double)number(argv[2]);
+    double started = clockMs();
+    for (;;) {
+        HWND h = FindWindowExW(nullptr, nullptr, argv[0], argv[1]);
+        bool ok = want == L"gone"      ? h == nullptr
+                  : want == L"exists"  ? h != nullptr
+                  : want == L"visible" ? h && IsWindowVisible(h)
+                                       : h && !IsWindowVisible(h);
+        if (ok || clockMs() >= until) {
+            putHwnd("hwnd", h);
+            put("visible", h && IsWindowVisible(h) ? 1 : 0);
+            put("waited_ms", (long long)(clockMs() - started));
+            put("result", ok ? "ok" : "timeout");
+            return ok ? 0 : 1;
+        }
+        Sleep(15);
+    }
+}
+
+// wait-gone <window> <timeout>: a window named by handle stops existing.
+int cmdWaitGone(int argc, wchar_t** argv) {
+    if (argc != 2) return 2;
+    HWND h = resolve(argv[0]);
+    double started = clockMs(), until = started + (double)number(argv[1]);
+    while (h && IsWindow(h) && clockMs() < until) Sleep(15);
+    bool gone = !h || !IsWindow(h);
+    put("waited_ms", (long long)(clockMs() - started));
+    put("result", gone ? "gone" : "timeout");
+    return gone ? 0 : 1;
+}
+
+// post <window> <message> <wparam> <lparam>
+int cmdPost(int argc, wchar_t** argv) {
+    if (argc != 4) return 2;
+    HWND h = resolve(argv[0]);
+    if (!h || !IsWindow(h)) {
+        std::fprintf(stderr, "no such window: %s\n", utf8(argv[0]).c_str());
+        return 1;
+    }
+    BOOL ok = PostMessageW(h, (UINT)number(argv[1]), (WPARAM)number(argv[2]), (LPARAM)number(argv[3]));
+    putHwnd("hwnd", h);
+    putClock("clock", clockMs());
+    return ok ? 0 : 1;
+}
+
+// state <window>
+int cmdState(int argc, wchar_t** argv) {
+    if (argc != 1) return 2;
+    HWND h = resolve(argv[0]);
+    bool exists = h && IsWindow(h);
+    putHwnd("hwnd", exists ? h : nullptr);
+    put("exists", exists ? 1 : 0);
+    if (!exists) return 1;
+    RECT wr{}, cr{};
+    GetWindowRect(h, &wr);
+    GetClientRect(h, &cr);
+    // The thread answers at all: a hung or dead message loop shows here.
+    DWORD_PTR dummy = 0;
+    bool responds = SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &dummy) != 0;
+    put("pid", (long long)processOf(h));
+    put("class", oneLine(className(h)));
+    put("caption", oneLine(windowText(h)));
+    put("visible", IsWindowVisible(h) ? 1 : 0);
+    put("iconic", IsIconic(h) ? 1 : 0);
+    put("foreground", GetForegroundWindow() == h ? 1 : 0);
+    put("front", frontWindow() == h ? 1 : 0);
+    putHwnd("front_hwnd", frontWindow());
+    put("responds", responds ? 1 : 0);
+    put("client_w", cr.right - cr.left);
+    put("client_h", cr.bottom - cr.top);
+    put("x", wr.left);
+    put("y", wr.top);
+    put("w", wr.right - wr.left);
+    put("h", wr.bottom - wr.top);
+    return 0;
+}
+
+// list-children <window>: every descendant, one per line.
+int cmdChildren(int argc, wchar_t** argv) {
+    if (argc != 1) return 2;
+    HWND h = resolve(argv[0]);
+    if (!h || !IsWindow(h)) return 1;
+    for (HWND c : childWindows(h)) {
+        std::printf("child=0x%llx parent=0x%llx id=%ld visible=%d class=%s text=%s\n",
+                    (unsigned long long)(UINT_PTR)c, (unsigned long long)(UINT_PTR)GetParent(c),
+                    (long)GetDlgCtrlID(c), IsWindowVisible(c) ? 1 : 0, oneLine(className(c)).c_str(),
+                    oneLine(windowText(c)).c_str());
+    }
+    return 0;
+}
+
+// windows <pid|window>: the top-level windows of one process.
+int cmdWindows(int argc, wchar_t** argv) {
+    if (argc != 1) return 2;
+    DWORD pid = processArg(argv[0]);
+    int n = 0;
+    for (HWND h : topLevelWindows())
+        if (processOf(h) == pid) printWindowLine(h), ++n;
+    put("count", n);
+    return 0;
+}
+
+// find-dialog <text-substring> <timeout> [pid|window]: a visible top-level dialog
+// (message boxes and task dialogs are class #32770) whose own text or one of whose
+// controls' texts contains the substring.
+int cmdFindDialog(int argc, wchar_t** argv) {
+    if (argc < 2 || argc > 3) return 2;
+    std::wstring needle = argv[0];
+    DWORD pid = 0;
+    if (argc == 3 && (pid = processArg(argv[2])) == 0) return 1;
+    double started = clockMs(), until = started + (double)number(argv[1]);
+    for (;;) {
+        for (HWND h : topLevelWindows()) {
+            if (!IsWindowVisible(h) || className(h) != L"#32770") continue;
+            if (pid && processOf(h) != pid) continue;
+            std::vector<std::wstring> texts{windowText(h)};
+            for (HWND c : childWindows(h)) texts.push_back(windowText(c));
+            for (const auto& t : texts) {
+                if (t.find(needle) == std::wstring::npos) continue;
+                putHwnd("hwnd", h);
+                put("pid", (long long)processOf(h));
+                put("caption", oneLine(texts[0]));
+                put("text", oneLine(t));
+                put("owner_visible", IsWindowVisible(GetWindow(h, GW_OWNER)) ? 1 : 0);
+                put("waited_ms", (long long)(clockMs() - started));
+                return 0;
+            }
+        }
+        if (clockMs() >= until) break;
+        Sleep(20);
+    }
+    putHwnd("hwnd", nullptr);
+    put("result", "timeout");
+    return 1;
+}
+
+// press <dialog> <button id or text>: what a click on the button would tell its
+// dialog, posted so that a modal loop on the other side is never blocked by us.
+int cmdPress(int argc, wchar_t** argv) {
+    if (argc != 2) return 2;
+    HWND dlg = resolve(argv[0]);
+    if (!dlg || !IsWindow(dlg)) return 1;
+    unsigned long long id = 0;
+    bool byId = parseNumber(argv[1], id);
+    for (HWND c : childWindows(dlg)) {
+        if (GetParent(c) != dlg || className(c) != L"Button") continue;
+        bool match = byId ? (unsigned long long)GetDlgCtrlID(c) == id
+                          : _wcsicmp(stripAmpersands(windowText(c)).c_str(), argv[1]) == 0;
+        if (!match) continue;
+        putHwnd("button", c);
+        put("id", (long long)GetDlgCtrlID(c));
+        put("text", oneLine(windowText(c)));
+        return PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(c), BN_CLICKED), (LPARAM)c) ? 0 : 1;
+    }
+    std::fprintf(stderr, "no button %s in dialog\n", utf8(argv[1]).c_str());
+    return 1;
+}
+
+// start <exe> [args...]: start a program and leave it running.
+int cmdStart(int argc, wchar_t** argv) {
+    if (argc < 1) return 2;
+    PROCESS_INFORMATION pi{};
+    if (!spawn(argc, argv, pi)) return 1;
+    put("pid", (long long)pi.dwProcessId);
+    putClock("clock", clockMs());
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return 0;
+}
+
+// run <timeout> <exe> [args...]: start a program, wait for its end, and watch
+// meanwhile which of its top-level windows ever became visible.
+int cmdRun(int argc, wchar_t** argv) {
+    if (argc < 2) return 2;
+    DWORD timeout = (DWORD)number(argv[0]);
+    PROCESS_INFORMATION pi{};
+    double before = clockMs();
+    if (!spawn(argc - 1, argv + 1, pi)) return 1;
+    CloseHandle(pi.hThread);
+    std::vector<HWND> seen;
+    std::vector<std::string> seenText;
+    DWORD wait;
+    for (;;) {
+        wait = WaitForSingleObject(pi.hProcess, 5);
+        if (wait != WAIT_TIMEOUT || clockMs() - before >= timeout) break;
+        for (HWND h : topLevelWindows()) {
+            if (processOf(h) != pi.dwProcessId || !IsWindowVisible(h)) continue;
+            bool known = false;
+            for (HWND s : seen) known = known || s == h;
+            if (known) continue;
+            seen.push_back(h);
+            seenText.push_back(oneLine(className(h)) + " | " + oneLine(windowText(h)));
+        }
+    }
+    double after = clockMs();
+    put("pid", (long long)pi.dwProcessId);
+    putClock("start_clock", before);
+    putClock("end_clock", after);
+    put("elapsed_ms", (long long)(after - before));
+    put("visible_windows", (long long)seen.size());
+    for (auto& t : seenText) put("visible_window", t);
+    if (wait == WAIT_TIMEOUT) {
+        put("result", "timeout");
+        TerminateProcess(pi.hProcess, 99);
+        CloseHandle(pi.hProcess);
+        return 1;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    put("exit_code", (long long)code);
+    put("result", "exited");
+    return 0;
+}
+
+// wait-exit <pid> <timeout>
+int cmdWaitExit(int argc, wchar_t** argv) {
+    if (argc != 2) return 2;
+    DWORD pid = (DWORD)number(argv[0]);
+    HANDLE p = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!p) {
+        put("result", "gone");
+        return 0;
+    }
+    double started = clockMs();
+    DWORD wait = WaitForSingleObject(p, (DWORD)number(argv[1]));
+    put("waited_ms", (long long)(clockMs() - started));
+    putClock("clock", clockMs());
+    if (wait != WAIT_OBJECT_0) {
+        put("result", "running");
+        CloseHandle(p);
+        return 1;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(p, &code);
+    CloseHandle(p);
+    put("result", "exited");
+    put("exit_code", (long long)code);
+    return 0;
+}
+
+// alive <pid>
+int cmdAlive(int argc, wchar_t** argv) {
+    if (argc != 1) return 2;
+    HANDLE p = OpenProcess(SYNCHRONIZE, FALSE, (DWORD)number(argv[0]));
+    bool alive = p && WaitForSingleObject(p, 0) == WAIT_TIMEOUT;
+    if (p) CloseHandle(p);
+    put("alive", alive ? 1 : 0);
+    return alive ? 0 : 1;
+}
+
+// kill <pid>: the last resort of a test's clean-up.
+int cmdKill(int argc, wchar_t** argv) {
+    if (argc != 1) return 2;
+    HANDLE p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, (DWORD)number(argv[0]));
+    if (!p) return 0;
+    TerminateProcess(p, 98);
+    WaitForSingleObject(p, 5000);
+    CloseHandle(p);
+    return 0;
+}
+
+// ---- stand-in window ----
+//
+// window <class> <caption> [visible|hidden] [seconds]: a top-level window of our own
+// that logs every message of the private range (WM_APP and up) it is sent or posted,
+// with the clock, until it gets WM_CLOSE or its time runs out. It stands in for a
+// running copy (to see exactly what a second start tells it), for another program's
+// window of the same class, or covers the screen so that a raise can be seen.
+
+LRESULT CALLBACK standInProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg >= WM_APP && msg <= 0xBFFF) {
+        std::printf("message=0x%x wparam=0x%llx lparam=0x%llx clock=%.3f\n", msg, (unsigned long long)wp,
+                    (unsigned long long)lp, clockMs());
+        std::fflush(stdout);
+        return 0;
+    }
+    if (msg == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(h, msg, wp, lp);
+}
+
+int cmdWindow(int argc, wchar_t** argv) {
+    if (argc < 2 || argc > 4) return 2;
+    bool visible = argc < 3 || std::wcscmp(argv[2], L"hidden") != 0;
+    DWORD seconds = argc == 4 ? (DWORD)number(argv[3]) : 120;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = standInProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = (HBRUSH)GetStockObject(GRAY_BRUSH);
+    wc.lpszClassName = argv[0];
+    if (!RegisterClassW(&wc)) return 1;
+    HWND h = CreateWindowExW(0, argv[0], argv[1], WS_OVERLAPPEDWINDOW, 0, 0, 1600, 1000, nullptr, nullptr,
+                             wc.hInstance, nullptr);
+    if (!h) return 1;
+    if (visible) {
+        ShowWindow(h, SW_SHOW);
+        SetForegroundWindow(h);
+    }
+    SetTimer(h, 1, seconds * 1000, [](HWND w, UINT, UINT_PTR, DWORD) { DestroyWindow(w); });
+    putHwnd("hwnd", h);
+    put("pid", (long long)GetCurrentProcessId());
+    std::fflush(stdout);
+    MSG m;
+    while (GetMessageW(&m, nullptr, 0, 0) > 0) {
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+    }
+    put("closed", 1);
+    return 0;
+}
+
+// ---- settings store ----
+
+HKEY splitKey(const wchar_t* path, std::wstring& sub) {
+    std::wstring p = path;
+    size_t slash = p.find(L'\\');
+    std::wstring root = p.substr(0, slash);
+    sub = slash == std::wstring::npos ? L"" : p.substr(slash + 1);
+    if (root == L"HKCU" || root == L"HKEY_CURRENT_USER") return HKEY_CURRENT_USER;
+    if (root == L"HKLM" || root == L"HKEY_LOCAL_MACHINE") return HKEY_LOCAL_MACHINE;
+    std::fprintf(stderr, "unknown root key %s\n", utf8(root).c_str());
+    std::exit(2);
+}
+
+// reg-get <key> <value>
+int cmdRegGet(int argc, wchar_t** argv) {
+    if (argc != 2) return 2;
+    std::wstring sub;
+    HKEY root = splitKey(argv[0], sub);
+    DWORD type = 0, size = 0;
+    if (RegGetValueW(root, sub.c_str(), argv[1], RRF_RT_ANY, &type, nullptr, &size) != ERROR_SUCCESS) {
+        put("found", 0);
+        return 1;
+    }
+    std::vector<BYTE> data(size + 2, 0);
+    RegGetValueW(root, sub.c_str(), argv[1], RRF_RT_ANY, &type, data.data(), &size);
+    put("found", 1);
+    put("type", (long long)type);
+    if (type == REG_SZ || type == REG_EXPAND_SZ)
+        put("value", oneLine(reinterpret_cast<const wchar_t*>(data.data())));
+    else if (type == REG_DWORD)
+        put("value", (long long)*reinterpret_cast<const DWORD*>(data.data()));
+    return 0;
+}
+
+// reg-delete <key>: the key and everything below it; a missing key is no error.
+int cmdRegDelete(int argc, wchar_t** argv) {
+    if (argc != 1) return 2;
+    std::wstring sub;
+    HKEY root = splitKey(argv[0], sub);
+    LSTATUS s = RegDeleteTreeW(root, sub.c_str());
+    if (s == ERROR_SUCCESS || s == ERROR_FILE_NOT_FOUND) RegDeleteKeyW(root, sub.c_str());
+    return s == ERROR_SUCCESS || s == ERROR_FILE_NOT_FOUND ? 0 : 1;
+}
+
+struct Command {
+    const wchar_t* name;
+    int (*run)(int, wchar_t**);
+    const char* usage;
+};
+
+const Command kCommands[] = {
+    {L"find", cmdFind, "find <class|*> <caption|*>"},
+    {L"wait-window", cmdWaitWindow, "wait-window <class> <caption> <timeout> [exists|visible|hidden|gone]"},
+    {L"wait-gone", cmdWaitGone, "wait-gone <window> <timeout>"},
+    {L"post", cmdPost, "post <window> <message> <wparam> <lparam>"},
+    {L"state", cmdState, "state <window>"},
+    {L"list-children", cmdChildren, "list-children <window>"},
+    {L"windows", cmdWindows, "windows <pid|window>"},
+    {L"find-dialog", cmdFindDialog, "find-dialog <text> <timeout> [pid|window]"},
+    {L"press", cmdPress, "press <dialog> <button id|text>"},
+    {L"start", cmdStart, "start <exe> [args...]"},
+    {L"run", cmdRun, "run <timeout> <exe> [args...]"},
+    {L"wait-exit", cmdWaitExit, "wait-exit <pid> <timeout>"},
+    {L"alive", cmdAlive, "alive <pid>"},
+    {L"kill", cmdKill, "kill <pid>"},
+    {L"window", cmdWindow, "window <class> <caption> [visible|hidden] [seconds]"},
+    {L"reg-get", cmdRegGet, "reg-get <key> <value>"},
+    {L"reg-delete", cmdRegDelete, "reg-delete <key>"},
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    // Plain "\n" line ends: the shell side reads these lines with sed and read.
+    _setmode(_fileno(stdout), _O_BINARY);
+    std::setvbuf(stdout, nullptr, _IOLBF, 4096);
+    if (argc >= 2) {
+        for (const auto& c : kCommands) {
+            if (std::wcscmp(argv[1], c.name) != 0) continue;
+            int rc = c.run(argc - 2, argv + 2);
+            if (rc == 2) std::fprintf(stderr, "usage: e2e_driver %s\n", c.usage);
+            std::fflush(stdout);
+            return rc;
+        }
+    }
+    std::fprintf(stderr, "usage: e2e_driver <command> ...\n");
+    for (const auto& c : kCommands) std::fprintf(stderr, "  %s\n", c.usage);
+    return 2;
+}

@@ -1,0 +1,544 @@
+#!/usr/bin/env bash
+# The Wine end-to-end suite: starts the real stellmark.exe in a fresh Wine prefix on
+# a private X display, drives it with e2e_driver.exe and checks what it does.
+#
+#   tests/e2e/run.sh                 all cases
+#   E2E_ONLY="a b" tests/e2e/run.sh  only the named cases
+#
+# Environment:
+#   STELLMARK_BUILD_DIR   the Windows build (default build/windows)
+#   STELLMARK_EXE         the program (default $STELLMARK_BUILD_DIR/stellmark.exe)
+#   E2E_DRIVER            the driver (default $STELLMARK_BUILD_DIR/tests/e2e/e2e_driver.exe)
+#   E2E_POWRPROF          the simulated power service (default, when it was built:
+#                         $STELLMARK_BUILD_DIR/tests/e2e/powrprof/powrprof.dll)
+#   E2E_CHECK_SETTINGS=1  also check what the program writes to the registry
+#   E2E_WINEDEBUG         WINEDEBUG for the long-running copies, e.g. "-all,err+module"
+#                         (their output: build/e2e/work/<case>/stellmark-N.log)
+#   STELLMARK_UPDATE_SCREENSHOT=1  copy the options page screenshot to docs/
+#
+# Prints "PASS name" or "FAIL name" per case (reasons indented below a failure), and
+# last "N passed, N failed". Exits non-zero when any case failed or the set-up broke.
+#
+# Wine's helper processes inherit the stdio of the first wine process, so no wine
+# command here runs through a pipe or $(...): every output goes to a file.
+
+set -uo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+BUILD=${STELLMARK_BUILD_DIR:-$ROOT/build/windows}
+EXE=${STELLMARK_EXE:-$BUILD/stellmark.exe}
+DRIVER=${E2E_DRIVER:-$BUILD/tests/e2e/e2e_driver.exe}
+POWRPROF=${E2E_POWRPROF:-$BUILD/tests/e2e/powrprof/powrprof.dll}
+OUT=$ROOT/build/e2e
+PREFIX=$OUT/prefix
+LOGS=$OUT/logs
+
+# The program's identity, as a second start looks for it.
+CLASS=TQuorveltaForm
+CAPTION="Quorvelta Stellmark Pro 2.1.4"
+APP_TITLE="Quorvelta Stellmark Pro"
+SETTINGS_KEY='HKCU\Software\KZQStellmark'
+NOTICE="Quorvelta Stellmark has been minimized to the system notification area on the taskbar!"
+WM_SYSCOMMAND=0x0112
+SC_CLOSE=0xF060
+MSG_QUIT=0x8004
+MSG_SHOW_WINDOW=0x8005
+
+SUITE_START=$SECONDS
+XVFB_PID=
+BG_JOBS=()
+
+# A broken set-up fails the suite in the same form as a failed case.
+die() {
+    echo "FAIL setup"
+    echo "    $*"
+    echo "0 passed, 1 failed"
+    exit 2
+}
+
+for f in "$EXE" "$DRIVER"; do [[ -f $f ]] || die "missing $f (build the Windows tree first)"; done
+for t in wine wineserver Xvfb import convert identify timeout; do
+    command -v "$t" >/dev/null || die "missing tool: $t"
+done
+
+# ---- environment: display, prefix, server ----
+
+cleanup() {
+    local job
+    for job in "${BG_JOBS[@]}"; do kill "$job" 2>/dev/null; done
+    if [[ -d $PREFIX ]]; then
+        WINEPREFIX=$PREFIX timeout 20 wineserver -k >/dev/null 2>&1 </dev/null
+        WINEPREFIX=$PREFIX timeout 20 wineserver -w >/dev/null 2>&1 </dev/null
+    fi
+    if [[ -n $XVFB_PID ]]; then
+        kill "$XVFB_PID" 2>/dev/null
+        wait "$XVFB_PID" 2>/dev/null
+    fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# A server left behind by an earlier run that was killed would outlive its prefix.
+[[ -d $PREFIX ]] && WINEPREFIX=$PREFIX timeout 20 wineserver -k >/dev/null 2>&1 </dev/null
+rm -rf "$OUT"
+mkdir -p "$PREFIX" "$LOGS" || die "cannot create $OUT"
+
+# A display nobody else uses: Xvfb picks a free number and tells it on fd 3.
+Xvfb -displayfd 3 -screen 0 1600x1000x24 -nolisten tcp -noreset \
+    3>"$OUT/display.txt" >"$LOGS/xvfb.log" 2>&1 </dev/null &
+XVFB_PID=$!
+for _ in $(seq 100); do
+    [[ -s $OUT/display.txt ]] && break
+    kill -0 "$XVFB_PID" 2>/dev/null || die "Xvfb did not start (see $LOGS/xvfb.log)"
+    sleep 0.1
+done
+read -r DISPLAY_NUMBER <"$OUT/display.txt" || die "Xvfb gave no display number"
+export DISPLAY=":$DISPLAY_NUMBER"
+
+export WINEPREFIX=$PREFIX
+export WINEDEBUG=-all
+# No Mono or Gecko installers in a fresh prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine's own powrprof.dll enumerates no schemes and aborts the program on its first
+# value read. Our simulated one goes beside each copy (stage_case), and "powrprof=n"
+# makes Wine load it instead of the built-in stub.
+if [[ -f $POWRPROF ]]; then
+    WINEDLLOVERRIDES+=";powrprof=n"
+    echo "e2e: simulated power service ${POWRPROF#"$ROOT"/}"
+else
+    POWRPROF=
+    echo "e2e: no simulated power service built: Wine's stub powrprof.dll is used"
+fi
+
+# Run a wine command with its output in files and a time limit.
+wine_quiet() { timeout -k 5 120 wine "$@" >>"$LOGS/wine-setup.log" 2>&1 </dev/null; }
+
+timeout -k 5 180 wineboot --init >"$LOGS/wineboot.log" 2>&1 </dev/null || die "wineboot failed (see $LOGS/wineboot.log)"
+timeout 120 wineserver -w >/dev/null 2>&1 </dev/null
+# Unmanaged windows: without a window manager every hide and destroy would wait ~2 s.
+wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f || die "cannot set Managed=N"
+# A crashed program ends at once instead of waiting behind Wine's crash dialog with
+# its windows still up; the crash shows in its output (see check_crashes).
+wine_quiet reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f ||
+    die "cannot switch the crash dialog off"
+# Wine's desktop process (which holds the notification area) read the settings when
+# it started, before they were written: a fresh server makes everything see them.
+timeout 60 wineserver -k >/dev/null 2>&1 </dev/null
+timeout 60 wineserver -w >/dev/null 2>&1 </dev/null
+wineserver -p >/dev/null 2>&1 </dev/null
+wine_quiet cmd /c exit || die "wine does not run (see $LOGS/wine-setup.log)"
+
+# ---- the driver and its output ----
+
+winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
+
+CASE_DIR=$OUT
+D_OUT=$OUT/driver.out
+D_ERR=$OUT/driver.err
+
+# drv <command> [args...]: one driver run; its output lands in $D_OUT, and command
+# plus output in the case's log. Returns the driver's exit code.
+drv() {
+    local rc=0
+    timeout -k 5 60 wine "$DRIVER" "$@" >"$D_OUT" 2>"$D_ERR" </dev/null || rc=$?
+    {
+        echo "\$ driver $*  (rc=$rc)"
+        sed 's/^/    /' "$D_OUT" "$D_ERR"
+    } >>"$CASE_LOG"
+    return "$rc"
+}
+
+# val <key> [file]: the first value of "key=" in the last driver output.
+val() { sed -n "s/^$1=//p" "${2:-$D_OUT}" | head -n 1; }
+
+note() { echo "# $*" >>"$CASE_LOG"; }
+
+# ---- checks ----
+
+CASE_OK=1
+fail() {
+    CASE_OK=0
+    echo "$*" >>"$CASE_FAILS"
+    echo "FAILED: $*" >>"$CASE_LOG"
+}
+expect_eq() { # <what> <actual> <expected>
+    [[ $2 == "$3" ]] || fail "$1: expected '$3', got '$2'"
+}
+expect_between() { # <what> <actual> <min> <max>: integers, min <= actual < max
+    if ! [[ $2 =~ ^[0-9]+$ ]] || ((10#$2 < $3 || 10#$2 >= $4)); then
+        fail "$1: expected $3 <= value < $4, got '$2'"
+    fi
+}
+# ms between two driver clock values (floating point milliseconds).
+clock_diff() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%d", b - a }'; }
+
+# ---- programs and fixtures of one case ----
+
+CASE_PIDS=()
+BG_JOBS=()
+COPIES=0
+
+# Each case runs its own fresh copy of the program from its own directory.
+stage_case() {
+    CASE_DIR=$OUT/work/$1
+    mkdir -p "$CASE_DIR"
+    cp "$EXE" "$CASE_DIR/stellmark.exe"
+    if [[ -n $POWRPROF ]]; then
+        cp "$POWRPROF" "$CASE_DIR/powrprof.dll"
+        # Standard schemes (no catalogue); every changing call is logged per case.
+        export STELLMARK_POWER_LOG=$CASE_DIR/power-calls.txt
+    fi
+    EXE_WIN=$(winpath "$CASE_DIR/stellmark.exe")
+    D_OUT=$CASE_DIR/driver.out
+    D_ERR=$CASE_DIR/driver.err
+    cd "$CASE_DIR" || die "cannot enter $CASE_DIR"
+}
+
+# start_main: starts a copy of the program, with its output in a log of its own, and
+# waits for its main window; sets PID and HWND.
+start_main() {
+    PID='' HWND=''
+    COPIES=$((COPIES + 1))
+    WINEDEBUG=${E2E_WINEDEBUG:--all} \
+        wine "$CASE_DIR/stellmark.exe" >"$CASE_DIR/stellmark-$COPIES.log" 2>&1 </dev/null &
+    BG_JOBS+=($!)
+    note "started copy $COPIES (output in stellmark-$COPIES.log)"
+    if ! drv wait-window "$CLASS" "$CAPTION" 15000 visible; then
+        fail "the main window did not become visible within 15 s"
+        return 1
+    fi
+    HWND=$(val hwnd)
+    drv state "$HWND"
+    PID=$(val pid)
+    CASE_PIDS+=("$PID")
+}
+
+# fixture_window <name> <class> <caption> <visible|hidden>: a stand-in window in a
+# driver process of its own, logging what it receives to <name>.log; sets FIXTURE_HWND
+# and FIXTURE_LOG.
+fixture_window() {
+    FIXTURE_LOG=$CASE_DIR/$1.log
+    FIXTURE_HWND=
+    wine "$DRIVER" window "$2" "$3" "$4" 120 >"$FIXTURE_LOG" 2>&1 </dev/null &
+    BG_JOBS+=($!)
+    for _ in $(seq 200); do
+        FIXTURE_HWND=$(val hwnd "$FIXTURE_LOG")
+        [[ -n $FIXTURE_HWND ]] && break
+        sleep 0.05
+    done
+    [[ -n $FIXTURE_HWND ]] || { fail "fixture window '$3' did not come up"; return 1; }
+    CASE_PIDS+=("$(val pid "$FIXTURE_LOG")")
+    note "fixture $1: $2 '$3' $4 hwnd=$FIXTURE_HWND"
+}
+
+# Private messages a fixture window received, one "message wparam lparam clock" a line.
+fixture_messages() {
+    sed -n 's/^message=\([^ ]*\) wparam=\([^ ]*\) lparam=\([^ ]*\) clock=\(.*\)$/\1 \2 \3 \4/p' "$1"
+}
+
+# Ends whatever the case left running: every process it started and every process
+# that still owns a window of the program's class.
+end_case_processes() {
+    local pid pids=("${CASE_PIDS[@]}")
+    if drv find "$CLASS" '*'; then
+        while read -r pid; do pids+=("$pid"); done < <(sed -n 's/^window=[^ ]* pid=\([0-9]*\) .*/\1/p' "$D_OUT")
+    fi
+    for pid in "${pids[@]}"; do
+        [[ -n $pid ]] || continue
+        drv alive "$pid" && drv kill "$pid"
+    done
+    # Whatever we started in the background and is still there (a copy that hangs
+    # before it has a window, say) gets 10 s, then SIGKILL: it is our own child.
+    local job
+    for job in "${BG_JOBS[@]}"; do
+        for _ in $(seq 100); do kill -0 "$job" 2>/dev/null || break; sleep 0.1; done
+        if kill -0 "$job" 2>/dev/null; then
+            fail "a process started in the background did not end; killed"
+            kill -KILL "$job" 2>/dev/null
+        fi
+        wait "$job" 2>/dev/null
+    done
+    BG_JOBS=()
+    CASE_PIDS=()
+}
+
+# A crash anywhere in the case fails it, even when every other check held: Wine
+# writes these lines to the crashed program's stderr (the crash dialog is off).
+check_crashes() {
+    local hit
+    hit=$(grep -h -m 1 -E 'Unimplemented function|Unhandled exception|starting debugger|Backtrace:' \
+        "$CASE_LOG" "$CASE_DIR"/*.log 2>/dev/null | head -n 1)
+    [[ -z $hit ]] || fail "a program crashed: $hit"
+}
+
+# ---- the cases ----
+
+# A first start shows the main window with the exact class and caption; the hidden
+# application window of the same class carries the application title. A window of
+# the same class with another version's caption is not taken for a running copy.
+case_first_start_shows_main_window() {
+    fixture_window other-version "$CLASS" "Quorvelta Stellmark Pro 2.1.3" visible || return
+    local decoy=$FIXTURE_HWND decoy_log=$FIXTURE_LOG
+    start_main || return
+    drv state "$HWND"
+    expect_eq "main window class" "$(val class)" "$CLASS"
+    expect_eq "main window caption" "$(val caption)" "$CAPTION"
+    expect_eq "main window visible" "$(val visible)" 1
+    expect_eq "main window iconic" "$(val iconic)" 0
+    expect_eq "main window in front" "$(val front)" 1
+    expect_eq "main window answers messages" "$(val responds)" 1
+    expect_eq "main window client width at 96 dpi" "$(val client_w)" 1304
+    expect_eq "main window client height at 96 dpi" "$(val client_h)" 649
+    expect_eq "main window belongs to the started process" "$(val pid)" "$PID"
+
+    drv windows "$PID"
+    local lines
+    lines=$(grep -c "^window=.* visible=0 class=$CLASS text=$APP_TITLE\$" "$D_OUT")
+    expect_eq "hidden application windows titled '$APP_TITLE'" "$lines" 1
+    lines=$(grep -c "^window=.* visible=1 " "$D_OUT")
+    expect_eq "visible top-level windows of the program" "$lines" 1
+
+    drv find "$CLASS" "$CAPTION"
+    expect_eq "windows with the main caption" "$(val count)" 1
+    expect_eq "messages received by the other version's window" "$(fixture_messages "$decoy_log" | wc -l)" 0
+    drv state "$decoy"
+    expect_eq "other version's window still there" "$(val exists)" 1
+}
+
+# A second start without arguments shows the hidden first copy in front of other
+# windows and ends at once without a window of its own.
+case_second_start_shows_hidden_copy() {
+    start_main || return
+    local first=$PID main=$HWND
+    drv post "$main" $WM_SYSCOMMAND $SC_CLOSE 0 || { fail "cannot post the close command"; return; }
+    drv wait-window "$CLASS" "$CAPTION" 5000 hidden || { fail "the main window did not hide"; return; }
+    # The first close of a run shows the notice; out of the way with it.
+    if drv find-dialog "$NOTICE" 5000 "$first"; then
+        local box
+        box=$(val hwnd)
+        drv press "$box" OK
+        drv wait-gone "$box" 5000 || fail "the notice did not close on OK"
+    fi
+    # Something else in front, so that "brought to the front" can be seen.
+    fixture_window cover CoverWindow "Another program" visible || return
+    drv state "$FIXTURE_HWND"
+    expect_eq "cover window in front before the second start" "$(val front)" 1
+
+    drv run 10000 "$EXE_WIN" || { fail "the second start did not end within 10 s"; return; }
+    expect_between "second start's run time (ms)" "$(val elapsed_ms)" 0 3000
+    expect_eq "windows the second start showed" "$(val visible_windows)" 0
+    note "second start without arguments ran $(val elapsed_ms) ms"
+
+    drv wait-window "$CLASS" "$CAPTION" 5000 visible || fail "the hidden main window was not shown again"
+    drv state "$main"
+    expect_eq "shown main window" "$(val visible)" 1
+    expect_eq "main window in front of the cover window" "$(val front)" 1
+    expect_eq "main window is the foreground window" "$(val foreground)" 1
+    expect_eq "the shown window is the first copy's" "$(val pid)" "$first"
+    drv find "$CLASS" "$CAPTION"
+    expect_eq "windows with the main caption" "$(val count)" 1
+    drv alive "$first" || fail "the first copy ended"
+}
+
+# A second start with an argument makes the running copy end, and itself ends after
+# its 100 ms pause, without a window.
+case_second_start_with_argument_ends_running_copy() {
+    start_main || return
+    local first=$PID
+    drv run 10000 "$EXE_WIN" /quit || { fail "the second start did not end within 10 s"; return; }
+    expect_between "second start's run time (ms)" "$(val elapsed_ms)" 100 3000
+    expect_eq "windows the second start showed" "$(val visible_windows)" 0
+    note "second start with an argument ran $(val elapsed_ms) ms"
+    drv wait-exit "$first" 5000 || fail "the running copy did not end within 5 s"
+    drv wait-window "$CLASS" "$CAPTION" 2000 gone || fail "the main window is still there"
+}
+
+# With no copy running, a start with an argument shows nothing and ends after its
+# pause; what the argument says does not matter.
+case_start_with_argument_alone_shows_nothing() {
+    local arg
+    for arg in /quit show x; do
+        drv run 10000 "$EXE_WIN" "$arg" || { fail "start with '$arg' did not end within 10 s"; continue; }
+        expect_between "run time with '$arg' (ms)" "$(val elapsed_ms)" 100 3000
+        expect_eq "windows shown by a start with '$arg'" "$(val visible_windows)" 0
+        note "start with '$arg' ran $(val elapsed_ms) ms"
+        drv find "$CLASS" '*'
+        expect_eq "windows of the program's class left after a start with '$arg'" "$(val count)" 0
+    done
+}
+
+# What a second start tells a running copy, seen from a stand-in window of the
+# running copy: exactly one private message with wParam and lParam 0, also when the
+# window is hidden; with an argument the start pauses 100 ms after posting, without
+# one it ends at once.
+case_second_start_messages_to_running_copy() {
+    local row args want min max
+    # args | message expected | ms from its arrival to the end of the start: min max
+    for row in "|$MSG_SHOW_WINDOW|0|80" "/quit|$MSG_QUIT|95|1000"; do
+        IFS='|' read -r args want min max <<<"$row"
+        fixture_window "running-copy${args//\//-}" "$CLASS" "$CAPTION" hidden || return
+        local log=$FIXTURE_LOG
+        # shellcheck disable=SC2086  # no argument at all when args is empty
+        drv run 10000 "$EXE_WIN" $args || { fail "start '$args' did not end within 10 s"; continue; }
+        local end_clock
+        end_clock=$(val end_clock)
+        expect_eq "windows shown by start '$args'" "$(val visible_windows)" 0
+        fixture_messages "$log" >"$CASE_DIR/messages.txt"
+        expect_eq "private messages received for start '$args'" "$(wc -l <"$CASE_DIR/messages.txt")" 1
+        local msg wp lp clock
+        read -r msg wp lp clock <"$CASE_DIR/messages.txt"
+        expect_eq "message for start '$args'" "${msg:-none}" "$(printf '0x%x' "$want")"
+        expect_eq "wParam/lParam for start '$args'" "${wp:-} ${lp:-}" "0x0 0x0"
+        if [[ -n ${clock:-} ]]; then
+            local after
+            after=$(clock_diff "$clock" "$end_clock")
+            note "start '$args' ended $after ms after its message arrived"
+            expect_between "ms from the message to the end of start '$args'" "$after" "$min" "$max"
+        fi
+        drv post "$FIXTURE_HWND" 0x0010 0 0
+        end_case_processes
+    done
+}
+
+# The frame's close command hides the window and keeps the program running; the
+# first time with the notice, which is a message box of the program itself.
+case_close_command_hides_with_notice() {
+    start_main || return
+    local main=$HWND
+    drv post "$main" $WM_SYSCOMMAND $SC_CLOSE 0 || { fail "cannot post the close command"; return; }
+    drv wait-window "$CLASS" "$CAPTION" 5000 hidden || fail "the main window did not hide"
+    if ! drv find-dialog "minimized to the system notification area" 5000 "$PID"; then
+        fail "no notice box appeared"
+    else
+        local box
+        box=$(val hwnd)
+        expect_eq "main window hidden while the notice shows" "$(val owner_visible)" 0
+        drv list-children "$box"
+        local texts
+        texts=$(grep -c "^child=.* class=Static text=${NOTICE//./\\.}\$" "$D_OUT")
+        expect_eq "notice text lines exactly as written" "$texts" 1
+        grep -q "^child=.* class=Button text=OK\$" "$D_OUT" || fail "the notice has no OK button"
+        drv press "$box" OK || fail "cannot press OK on the notice"
+        drv wait-gone "$box" 5000 || fail "the notice did not close on OK"
+    fi
+    drv alive "$PID" || { fail "the program ended on the close command"; return; }
+    drv state "$main"
+    expect_eq "main window still exists" "$(val exists)" 1
+    expect_eq "main window hidden" "$(val visible)" 0
+    expect_eq "program answers messages" "$(val responds)" 1
+
+    if [[ ${E2E_CHECK_SETTINGS:-0} == 1 ]]; then
+        drv reg-get "$SETTINGS_KEY" MShown0
+        expect_eq "MShown0 after the first close" "$(val value)" yes
+    fi
+
+    # A later close in the same run: hidden again, and no notice.
+    drv post "$main" $MSG_SHOW_WINDOW 0 0
+    drv wait-window "$CLASS" "$CAPTION" 5000 visible || { fail "MsgShowWindow did not show the window"; return; }
+    drv post "$main" $WM_SYSCOMMAND $SC_CLOSE 0
+    drv wait-window "$CLASS" "$CAPTION" 5000 hidden || fail "the second close did not hide the window"
+    drv find-dialog "minimized" 1500 "$PID" && fail "the notice was shown again on the second close"
+    drv alive "$PID" || fail "the program ended on the second close command"
+}
+
+# A private number nobody uses changes nothing.
+case_unused_private_message_changes_nothing() {
+    start_main || return
+    drv post "$HWND" 0x8003 0 0 || { fail "cannot post WM_APP+3"; return; }
+    sleep 0.5
+    drv state "$HWND"
+    expect_eq "main window still exists" "$(val exists)" 1
+    expect_eq "main window visible" "$(val visible)" 1
+    expect_eq "main window caption" "$(val caption)" "$CAPTION"
+    expect_eq "program answers messages" "$(val responds)" 1
+    drv find-dialog "" 300 "$PID" && fail "a dialog appeared: '$(val caption)'"
+    drv alive "$PID" || fail "the program ended"
+}
+
+# SC_CLOSE with a low bit set is not the close command: the default processing turns
+# it into a plain close, which ends the program without asking.
+case_close_command_plus_one_ends_program() {
+    start_main || return
+    drv post "$HWND" $WM_SYSCOMMAND $((SC_CLOSE + 1)) 0 || { fail "cannot post the command"; return; }
+    if ! drv wait-exit "$PID" 5000; then
+        fail "the program did not end within 5 s"
+        drv find-dialog "" 100 "$PID" && fail "it shows a dialog: '$(val caption)' '$(val text)'"
+        return
+    fi
+    drv find "$CLASS" '*'
+    expect_eq "windows of the program's class left" "$(val count)" 0
+}
+
+# A picture of the options page as the program opens it, for the documentation.
+case_options_page_screenshot() {
+    start_main || return
+    drv state "$HWND"
+    local x y w h
+    x=$(val x) y=$(val y) w=$(val w) h=$(val h)
+    sleep 1.5 # let it paint
+    local shot=$OUT/options-page.png
+    if ! import -display "$DISPLAY" -window root "$CASE_DIR/screen.png" >>"$CASE_LOG" 2>&1; then
+        fail "import could not take the screenshot"
+        return
+    fi
+    ((x < 0)) && { w=$((w + x)); x=0; }
+    ((y < 0)) && { h=$((h + y)); y=0; }
+    convert "$CASE_DIR/screen.png" -crop "${w}x${h}+${x}+${y}" +repage "$shot" >>"$CASE_LOG" 2>&1 ||
+        { fail "could not crop the screenshot"; return; }
+    # A blank or one-colour picture means nothing was drawn.
+    local colours
+    colours=$(identify -format '%k' "$shot" 2>>"$CASE_LOG")
+    note "screenshot $shot: ${w}x${h}+${x}+${y}, $colours colours"
+    expect_between "colours in the screenshot" "${colours:-0}" 16 100000000
+    if [[ ${STELLMARK_UPDATE_SCREENSHOT:-0} == 1 && $CASE_OK == 1 ]]; then
+        mkdir -p "$ROOT/docs" && cp "$shot" "$ROOT/docs/options-page.png" && note "copied to docs/options-page.png"
+    fi
+}
+
+CASES=(
+    first_start_shows_main_window
+    second_start_shows_hidden_copy
+    second_start_with_argument_ends_running_copy
+    start_with_argument_alone_shows_nothing
+    second_start_messages_to_running_copy
+    close_command_hides_with_notice
+    unused_private_message_changes_nothing
+    close_command_plus_one_ends_program
+    options_page_screenshot
+)
+
+passed=0
+failed=0
+for name in "${CASES[@]}"; do
+    if [[ -n ${E2E_ONLY:-} && " $E2E_ONLY " != *" $name "* ]]; then continue; fi
+    CASE_LOG=$LOGS/$name.log
+    CASE_FAILS=$LOGS/$name.failures
+    : >"$CASE_LOG"
+    : >"$CASE_FAILS"
+    CASE_OK=1
+    COPIES=0
+    stage_case "$name"
+    # A copy that starts with the window closed to the notification area in an
+    # earlier run starts hidden: every case starts from no settings at all.
+    drv reg-delete "$SETTINGS_KEY" || fail "cannot clear the settings key"
+    case_started=$SECONDS
+    "case_$name"
+    end_case_processes
+    check_crashes
+    cd "$ROOT" || die "cannot return to $ROOT"
+    [[ -s $CASE_FAILS ]] || rm -f "$CASE_FAILS"
+    if [[ $CASE_OK == 1 ]]; then
+        echo "PASS $name"
+        passed=$((passed + 1))
+    else
+        echo "FAIL $name"
+        sed 's/^/    /' "$CASE_FAILS"
+        echo "    (log: ${CASE_LOG#"$ROOT"/})"
+        failed=$((failed + 1))
+    fi
+    note "case took $((SECONDS - case_started)) s"
+done
+
+echo "e2e suite took $((SECONDS - SUITE_START)) s (logs in ${LOGS#"$ROOT"/})"
+echo "$passed passed, $failed failed"
+((failed == 0))
