@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -478,6 +479,126 @@ int cmdKill(int argc, wchar_t** argv) {
     return 0;
 }
 
+// combo <combo box>: the items of a drop-down list in their order and its selection,
+// as the owning thread answers them (these messages are marshalled across processes).
+int cmdCombo(int argc, wchar_t** argv) {
+    if (argc != 1) return 2;
+    HWND h = resolve(argv[0]);
+    if (!h || !IsWindow(h)) return 1;
+    auto ask = [h](UINT msg, WPARAM w, LPARAM l, LRESULT& out) {
+        DWORD_PTR r = 0;
+        if (!SendMessageTimeoutW(h, msg, w, l, SMTO_ABORTIFHUNG | SMTO_BLOCK, 2000, &r)) return false;
+        out = (LRESULT)r;
+        return true;
+    };
+    LRESULT count = 0, selected = 0;
+    if (!ask(CB_GETCOUNT, 0, 0, count) || !ask(CB_GETCURSEL, 0, 0, selected)) return 1;
+    put("count", (long long)count);
+    put("selected", (long long)selected);
+    std::wstring selectedText;
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT len = 0;
+        if (!ask(CB_GETLBTEXTLEN, (WPARAM)i, 0, len) || len < 0) return 1;
+        std::vector<wchar_t> buf((size_t)len + 1, L'\0');
+        LRESULT got = 0;
+        if (!ask(CB_GETLBTEXT, (WPARAM)i, (LPARAM)buf.data(), got) || got < 0) return 1;
+        std::wstring text(buf.data(), (size_t)got);
+        if (i == selected) selectedText = text;
+        put("item", oneLine(text));
+    }
+    put("selected_text", oneLine(selectedText));
+    return 0;
+}
+
+// wait-text <window> <regex> <timeout>: the window's text matches the whole ECMAScript
+// pattern. Every distinct text seen on the way is printed, so a failure shows what the
+// window said instead.
+int cmdWaitText(int argc, wchar_t** argv) {
+    if (argc != 3) return 2;
+    HWND h = resolve(argv[0]);
+    std::regex pattern;
+    try {
+        pattern = std::regex(utf8(argv[1]));
+    } catch (const std::regex_error&) {
+        std::fprintf(stderr, "bad pattern: %s\n", utf8(argv[1]).c_str());
+        return 2;
+    }
+    double started = clockMs(), until = started + (double)number(argv[2]);
+    std::string last;
+    bool first = true, ok = false;
+    for (;;) {
+        if (!h || !IsWindow(h)) break;
+        std::string text = oneLine(windowText(h));
+        if (first || text != last) put("seen", text);
+        first = false;
+        last = text;
+        if (std::regex_match(text, pattern)) {
+            ok = true;
+            break;
+        }
+        if (clockMs() >= until) break;
+        Sleep(20);
+    }
+    put("text", last);
+    put("waited_ms", (long long)(clockMs() - started));
+    putClock("clock", clockMs());
+    put("result", ok ? "ok" : (!h || !IsWindow(h)) ? "gone" : "timeout");
+    return ok ? 0 : 1;
+}
+
+// watch-text <window> <timeout>: every change of the window's text with the clock, until
+// the window goes or the time is up. Run in the background into a file, it records what a
+// status line showed during a whole case.
+int cmdWatchText(int argc, wchar_t** argv) {
+    if (argc != 2) return 2;
+    HWND h = resolve(argv[0]);
+    double until = clockMs() + (double)number(argv[1]);
+    std::string last;
+    bool first = true;
+    while (h && IsWindow(h) && clockMs() < until) {
+        std::string text = oneLine(windowText(h));
+        if (first || text != last) {
+            std::printf("text=%s clock=%.3f\n", text.c_str(), clockMs());
+            std::fflush(stdout);
+        }
+        first = false;
+        last = text;
+        Sleep(20);
+    }
+    put("ended", 1);
+    return 0;
+}
+
+// idle: what the idle-time test of a program would see now.
+int cmdIdle(int argc, wchar_t**) {
+    if (argc != 0) return 2;
+    LASTINPUTINFO li{};
+    li.cbSize = sizeof li;
+    BOOL ok = GetLastInputInfo(&li);
+    DWORD now = GetTickCount();
+    put("ok", ok ? 1 : 0);
+    put("tick", (long long)now);
+    put("last_input", (long long)li.dwTime);
+    put("idle_ms", (long long)(int)(now - li.dwTime));
+    return ok ? 0 : 1;
+}
+
+// nudge: a mouse move there and back through SendInput, the input a user would give;
+// then the same as idle.
+int cmdNudge(int argc, wchar_t**) {
+    if (argc != 0) return 2;
+    INPUT in[2]{};
+    for (int i = 0; i < 2; ++i) {
+        in[i].type = INPUT_MOUSE;
+        in[i].mi.dx = i == 0 ? 1 : -1;
+        in[i].mi.dwFlags = MOUSEEVENTF_MOVE;
+    }
+    UINT sent = SendInput(2, in, sizeof(INPUT));
+    put("sent", (long long)sent);
+    if (sent != 2) return 1;
+    return cmdIdle(0, nullptr);
+}
+
 // ---- stand-in window ----
 //
 // window <class> <caption> [visible|hidden] [seconds]: a top-level window of our own
@@ -595,6 +716,11 @@ const Command kCommands[] = {
     {L"wait-exit", cmdWaitExit, "wait-exit <pid> <timeout>"},
     {L"alive", cmdAlive, "alive <pid>"},
     {L"kill", cmdKill, "kill <pid>"},
+    {L"combo", cmdCombo, "combo <combo box>"},
+    {L"wait-text", cmdWaitText, "wait-text <window> <regex> <timeout>"},
+    {L"watch-text", cmdWatchText, "watch-text <window> <timeout>"},
+    {L"idle", cmdIdle, "idle"},
+    {L"nudge", cmdNudge, "nudge"},
     {L"window", cmdWindow, "window <class> <caption> [visible|hidden] [seconds]"},
     {L"reg-get", cmdRegGet, "reg-get <key> <value>"},
     {L"reg-delete", cmdRegDelete, "reg-delete <key>"},

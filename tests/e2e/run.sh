@@ -11,6 +11,8 @@
 #   E2E_DRIVER            the driver (default $STELLMARK_BUILD_DIR/tests/e2e/e2e_driver.exe)
 #   E2E_POWRPROF          the simulated power service (default, when it was built:
 #                         $STELLMARK_BUILD_DIR/tests/e2e/powrprof/powrprof.dll)
+#   E2E_FAKE_READER       the stand-in temperature reader (default
+#                         $STELLMARK_BUILD_DIR/tests/e2e/fake_reader/fake_reader.exe)
 #   E2E_CHECK_SETTINGS=1  also check what the program writes to the registry
 #   E2E_WINEDEBUG         WINEDEBUG for the long-running copies, e.g. "-all,err+module"
 #                         (their output: build/e2e/work/<case>/stellmark-N.log)
@@ -29,6 +31,8 @@ BUILD=${STELLMARK_BUILD_DIR:-$ROOT/build/windows}
 EXE=${STELLMARK_EXE:-$BUILD/stellmark.exe}
 DRIVER=${E2E_DRIVER:-$BUILD/tests/e2e/e2e_driver.exe}
 POWRPROF=${E2E_POWRPROF:-$BUILD/tests/e2e/powrprof/powrprof.dll}
+FAKE_READER=${E2E_FAKE_READER:-$BUILD/tests/e2e/fake_reader/fake_reader.exe}
+CATALOGUES=$ROOT/tests/e2e/catalogues
 OUT=$ROOT/build/e2e
 PREFIX=$OUT/prefix
 LOGS=$OUT/logs
@@ -43,10 +47,30 @@ WM_SYSCOMMAND=0x0112
 SC_CLOSE=0xF060
 MSG_QUIT=0x8004
 MSG_SHOW_WINDOW=0x8005
+WM_CLOSE=0x0010
+
+# Power schemes and settings as the simulated power service logs them.
+G_BALANCED="{381b4222-f694-41f0-9685-ff5bb260df2e}"
+G_POWER_SAVER="{a1841308-3541-4fab-bc81-f71556f20b4a}"
+G_SAVER_THRESHOLD="{de830923-a562-41af-a086-e3a2c6bad2da} {e69653ca-cf7f-4f05-aa73-cb833fa90ad4}"
+G_MAX_STATE="{54533251-82be-4824-96c1-47b60b740d00} {bc5038f7-23e0-4960-96da-33abaf5935ec}"
+# The temperature reader's first window class, which the stand-in registers.
+READER_CLASS=WindowsForms10.Window.8.app.0.141b42a_r6_ad1
+# The status line while the engine runs: state word, load, temperature.
+STATUS_ACTIVE='CPU [0-9]+% -?[0-9]+C'
 
 SUITE_START=$SECONDS
 XVFB_PID=
 BG_JOBS=()
+LOAD_PIDS=()
+
+# Busy loops that stand for a busy machine; ended by the case or on the way out.
+stop_load() {
+    local pid
+    for pid in "${LOAD_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+    for pid in "${LOAD_PIDS[@]}"; do wait "$pid" 2>/dev/null; done
+    LOAD_PIDS=()
+}
 
 # A broken set-up fails the suite in the same form as a failed case.
 die() {
@@ -56,7 +80,7 @@ die() {
     exit 2
 }
 
-for f in "$EXE" "$DRIVER"; do [[ -f $f ]] || die "missing $f (build the Windows tree first)"; done
+for f in "$EXE" "$DRIVER" "$FAKE_READER"; do [[ -f $f ]] || die "missing $f (build the Windows tree first)"; done
 for t in wine wineserver Xvfb import convert identify timeout; do
     command -v "$t" >/dev/null || die "missing tool: $t"
 done
@@ -65,6 +89,7 @@ done
 
 cleanup() {
     local job
+    stop_load
     for job in "${BG_JOBS[@]}"; do kill "$job" 2>/dev/null; done
     if [[ -d $PREFIX ]]; then
         WINEPREFIX=$PREFIX timeout 20 wineserver -k >/dev/null 2>&1 </dev/null
@@ -182,6 +207,9 @@ COPIES=0
 stage_case() {
     CASE_DIR=$OUT/work/$1
     mkdir -p "$CASE_DIR"
+    # What one case set up for its programs does not reach the next one.
+    unset STELLMARK_POWER_CATALOGUE STELLMARK_FAKE_READER_FILE STELLMARK_FAKE_READER_LOG \
+        STELLMARK_FAKE_READER_CLASS STELLMARK_FAKE_READER_TESTING_MS
     cp "$EXE" "$CASE_DIR/stellmark.exe"
     if [[ -n $POWRPROF ]]; then
         cp "$POWRPROF" "$CASE_DIR/powrprof.dll"
@@ -240,6 +268,7 @@ fixture_messages() {
 # that still owns a window of the program's class.
 end_case_processes() {
     local pid pids=("${CASE_PIDS[@]}")
+    stop_load
     if drv find "$CLASS" '*'; then
         while read -r pid; do pids+=("$pid"); done < <(sed -n 's/^window=[^ ]* pid=\([0-9]*\) .*/\1/p' "$D_OUT")
     fi
@@ -269,6 +298,137 @@ check_crashes() {
     hit=$(grep -h -m 1 -E 'Unimplemented function|Unhandled exception|starting debugger|Backtrace:' \
         "$CASE_LOG" "$CASE_DIR"/*.log 2>/dev/null | head -n 1)
     [[ -z $hit ]] || fail "a program crashed: $hit"
+}
+
+# ---- what a user sees and what the power service was told ----
+
+# give_input: a mouse move as a user would make it. Wine's input time starts at 0 with
+# every server and moves only on input (a window appearing under the pointer counts),
+# so without it a program may find the user idle for as long as the machine has been up
+# and force its lowest scheme at once.
+give_input() {
+    drv nudge || { fail "cannot give the display input"; return 1; }
+    note "input given; idle time now $(val idle_ms) ms"
+}
+
+# main_controls: the three scheme lists of the options page and the status line, found
+# as a user finds them: the lists are the first three drop-down lists on the "Power
+# Options" page (high, low, lowest, top to bottom in creation order), the status line
+# the one text placed on the main window itself. Sets COMBO_HIGH, COMBO_LOW,
+# COMBO_LOWEST and LABEL_CPU.
+main_controls() {
+    COMBO_HIGH='' COMBO_LOW='' COMBO_LOWEST='' LABEL_CPU=''
+    drv list-children "$HWND" || { fail "cannot list the main window's controls"; return 1; }
+    local page combos
+    page=$(sed -n "s/^child=\([^ ]*\) parent=[^ ]* id=[^ ]* visible=[01] class=$CLASS text=Power Options\$/\1/p" \
+        "$D_OUT" | head -n 1)
+    [[ -n $page ]] || { fail "the main window has no 'Power Options' page"; return 1; }
+    mapfile -t combos < <(sed -n "s/^child=\([^ ]*\) parent=$page id=[^ ]* visible=[01] class=ComboBox text=.*/\1/p" "$D_OUT")
+    if ((${#combos[@]} < 3)); then
+        fail "the options page has ${#combos[@]} drop-down lists, not 3"
+        return 1
+    fi
+    COMBO_HIGH=${combos[0]} COMBO_LOW=${combos[1]} COMBO_LOWEST=${combos[2]}
+    LABEL_CPU=$(sed -n "s/^child=\([^ ]*\) parent=$HWND id=[^ ]* visible=[01] class=Static text=.*/\1/p" "$D_OUT" |
+        head -n 1)
+    [[ -n $LABEL_CPU ]] || { fail "the main window has no status line"; return 1; }
+    note "controls: high list $COMBO_HIGH, low list $COMBO_LOW, lowest list $COMBO_LOWEST, status $LABEL_CPU"
+}
+
+# watch_status: records every text of the status line, with the clock, into
+# status.log until the window goes.
+watch_status() {
+    wine "$DRIVER" watch-text "$LABEL_CPU" 170000 >"$CASE_DIR/status.log" 2>&1 </dev/null &
+    BG_JOBS+=($!)
+}
+
+# Milliseconds on the shell's clock.
+now_ms() {
+    local t=${EPOCHREALTIME//[.,]/}
+    echo $((10#$t / 1000))
+}
+
+# power_count: lines in the case's power log so far.
+power_count() {
+    if [[ -f ${STELLMARK_POWER_LOG:-} ]]; then wc -l <"$STELLMARK_POWER_LOG"; else echo 0; fi
+}
+
+# power_lines <from> <to>: lines from..to of the power log, joined by " ; ".
+power_lines() {
+    (($1 >= 1 && $2 >= $1)) || return 0
+    sed -n "$1,$2p" "${STELLMARK_POWER_LOG:-/dev/null}" | paste -sd ';' | sed 's/;/ ; /g'
+}
+
+# wait_power <line> <after> <timeout ms>: the first line of the power log past line
+# <after> that is exactly <line>. Sets POWER_LINE (its number) and POWER_AT (when this
+# loop saw it, on the shell's clock; it looks every 50 ms).
+wait_power() {
+    local want=$1 after=$2 until n
+    until=$(($(now_ms) + $3))
+    POWER_LINE='' POWER_AT=''
+    for (( ; ; )); do
+        n=$(awk -v from="$after" -v want="$want" 'NR > from && $0 == want { print NR; exit }' \
+            "${STELLMARK_POWER_LOG:-/dev/null}" 2>/dev/null)
+        if [[ -n $n ]]; then
+            POWER_LINE=$n
+            POWER_AT=$(now_ms)
+            return 0
+        fi
+        (($(now_ms) >= until)) && return 1
+        sleep 0.05
+    done
+}
+
+# What one activation of a scheme tells the power service while the energy saver is
+# off: the scheme's own energy-saver defaults, AC then DC, then the activation.
+activation_calls() { # <scheme> <AC default> <DC default>
+    echo "PowerWriteACValueIndex $1 $G_SAVER_THRESHOLD $2 ; PowerWriteDCValueIndex $1 $G_SAVER_THRESHOLD $3 ;" \
+        "PowerSetActiveScheme $1"
+}
+
+# wait_file_line <file> <regex> <timeout ms>: a line of a file a Windows program writes
+# (CRLF line ends) matches; sets FILE_LINE to it.
+wait_file_line() {
+    local until
+    until=$(($(now_ms) + $3))
+    FILE_LINE=''
+    for (( ; ; )); do
+        FILE_LINE=$(tr -d '\r' <"$1" 2>/dev/null | grep -E -m 1 "$2")
+        [[ -n $FILE_LINE ]] && return 0
+        (($(now_ms) >= until)) && return 1
+        sleep 0.05
+    done
+}
+
+# set_temperature <degrees>: what the stand-in reader shows next (its file READER_FILE),
+# replaced at once, so that it never reads a half-written file.
+set_temperature() {
+    echo "$1" >"$READER_FILE.new" && mv "$READER_FILE.new" "$READER_FILE"
+    note "temperature file: $1"
+}
+
+# machine_load: the whole machine's processor load over the next second, in percent,
+# from Linux's own counters: what the program sees, other programs' work included.
+machine_load() {
+    local a b
+    a=$(head -n 1 /proc/stat)
+    sleep 1
+    b=$(head -n 1 /proc/stat)
+    awk -v a="$a" -v b="$b" 'BEGIN {
+        n = split(a, x); split(b, y)
+        for (i = 2; i <= n && i <= 9; i++) { d = y[i] - x[i]; total += d; if (i == 5 || i == 6) idle += d }
+        printf "%d", (total > 0 ? 100 * (total - idle) / total : 0) }'
+}
+
+# load_cores <seconds>: every core of the machine busy, which is the load the program
+# measures (Wine's system times are the real machine's).
+load_cores() {
+    local i
+    for ((i = 0; i < $(nproc); i++)); do
+        timeout "$1" sh -c 'while :; do :; done' >/dev/null 2>&1 </dev/null &
+        LOAD_PIDS+=($!)
+    done
+    note "loading $(nproc) cores for at most $1 s"
 }
 
 # ---- the cases ----
@@ -495,6 +655,218 @@ case_options_page_screenshot() {
     fi
 }
 
+# check_scheme_lists <catalogue> <items, joined by |> <high position> <low and lowest
+# position>: one start of the program with that catalogue, and what its three scheme
+# lists hold and select.
+check_scheme_lists() {
+    local catalogue=$1 items=$2 high=$3 low=$4 row name list want
+    export STELLMARK_POWER_CATALOGUE=$CATALOGUES/$catalogue
+    note "catalogue $catalogue"
+    start_main || return 1
+    main_controls || return 1
+    for row in "high|$COMBO_HIGH|$high" "low|$COMBO_LOW|$low" "lowest|$COMBO_LOWEST|$low"; do
+        IFS='|' read -r name list want <<<"$row"
+        drv combo "$list" || { fail "$catalogue: cannot read the $name list"; continue; }
+        expect_eq "$catalogue: items of the $name list" "$(sed -n 's/^item=//p' "$D_OUT" | paste -sd '|')" "$items"
+        expect_eq "$catalogue: position selected in the $name list" "$(val selected)" "$want"
+    done
+    drv post "$HWND" $MSG_QUIT 0 0
+    drv wait-exit "$PID" 8000 || fail "$catalogue: the program did not end on MsgQuit"
+}
+
+# The three scheme lists show the named schemes in the order the power service
+# enumerates them, nameless ones left out, then power saver and high performance when
+# they were not enumerated, under whatever name the service has for them (this one has
+# none for a scheme it does not hold); low and lowest select power saver, high selects
+# balanced, wherever they stand. A standard scheme enumerated without a name is neither
+# listed nor added at the end.
+case_schemes_listed_in_catalogue_order() {
+    check_scheme_lists lists-one-standard.txt "Quiet office|Balanced|Full speed|Night shift|Presentation||" 1 5
+    drv reg-delete "$SETTINGS_KEY" || fail "cannot clear the settings key"
+    check_scheme_lists lists-all-standard.txt "Full speed|Power saver|Quiet office|Balanced" 3 1
+}
+
+# Above the high threshold the load check activates the high scheme (balanced), below
+# the low one the low scheme (power saver); each activation first writes the scheme's
+# own energy-saver defaults, AC before DC. After an activation the next four checks are
+# skipped, so with the load gone at once the low scheme still comes only after them.
+case_load_switches_high_then_low() {
+    export STELLMARK_POWER_CATALOGUE=$CATALOGUES/saver-defaults.txt
+    give_input || return
+    start_main || return
+    main_controls || return
+    watch_status
+    if ! drv wait-text "$LABEL_CPU" "$STATUS_ACTIVE" 10000; then
+        fail "the status line did not show the load within 10 s: '$(val text)'"
+        return
+    fi
+    # On a quiet machine the first check finds a low load and activates power saver;
+    # the load starts after that, so what follows is the load's doing.
+    if wait_power "PowerSetActiveScheme $G_POWER_SAVER" 0 8000; then
+        note "power saver activated at the start (line $POWER_LINE)"
+    else
+        note "no power saver activation at the start: the machine is busy"
+    fi
+    local mark
+    mark=$(power_count)
+    [[ $(grep '^PowerSetActiveScheme' "${STELLMARK_POWER_LOG:-/dev/null}" | tail -n 1) == \
+        "PowerSetActiveScheme $G_BALANCED" ]] && { fail "balanced was active before the load began"; return; }
+
+    load_cores 20
+    if ! wait_power "PowerSetActiveScheme $G_BALANCED" "$mark" 15000; then
+        stop_load
+        drv state "$LABEL_CPU"
+        fail "no activation of balanced within 15 s of loading every core (status line: '$(val caption)')"
+        return
+    fi
+    stop_load
+    local high_line=$POWER_LINE high_at=$POWER_AT
+    note "balanced activated (line $high_line); load stopped"
+    ((high_line - 2 > mark)) || fail "the activation of balanced came without its energy-saver writes"
+    expect_eq "calls of the high activation" "$(power_lines $((high_line - 2)) "$high_line")" \
+        "$(activation_calls "$G_BALANCED" 30 25)"
+    # While the checks are skipped the status line keeps the load that switched.
+    drv wait-text "$LABEL_CPU" '^CPU (7[6-9]|[89][0-9]|[1-9][0-9][0-9]+)% -?[0-9]+C$' 2000 ||
+        fail "status line after the high activation: expected a load above 75 %, got '$(val text)'"
+
+    if ! wait_power "PowerSetActiveScheme $G_POWER_SAVER" "$high_line" 15000; then
+        # Other programs' load counts too: a machine kept above 20 % never goes low.
+        drv state "$LABEL_CPU"
+        fail "no activation of power saver within 15 s after the load ended (status line: '$(val caption)';" \
+            "the machine's load without ours: $(machine_load) %)"
+        return
+    fi
+    local low_line=$POWER_LINE gap=$((POWER_AT - high_at))
+    note "power saver activated (line $low_line) $gap ms after balanced"
+    expect_eq "calls from the high activation to the low one" "$(power_lines $((high_line + 1)) "$low_line")" \
+        "$(activation_calls "$G_POWER_SAVER" 50 40)"
+    # Four skipped checks and the one that measures: about 5 s at one check a second; a
+    # second of slack for timer ticks delayed by the load.
+    expect_between "ms from the high activation to the low one" "$gap" 4000 15000
+    drv wait-text "$LABEL_CPU" '^CPU (1?[0-9])% -?[0-9]+C$' 2000 ||
+        fail "status line after the low activation: expected a load below 20 %, got '$(val text)'"
+
+    # From its first reading on, the status line said nothing but "CPU n% tC".
+    local bad
+    bad=$(sed -n 's/^text=\(.*\) clock=[0-9.]*$/\1/p' "$CASE_DIR/status.log" |
+        awk -v re="^$STATUS_ACTIVE\$" 'seen && $0 !~ re { print; exit } $0 ~ re { seen = 1 }')
+    [[ -z $bad ]] || fail "the status line showed '$bad' while the engine ran"
+}
+
+# With caldrix2.exe in its current directory the program starts it hidden and takes
+# every temperature from its window title. At the limit (90) it caps the lowest
+# scheme's maximum processor state at 99 %, DC then AC, activates that scheme with its
+# energy-saver defaults and shows "Overheated"; at 50 that holds, nothing switches;
+# below 50 it ends. At exit the reader is asked to close.
+case_temperature_from_reader_program() {
+    export STELLMARK_POWER_CATALOGUE=$CATALOGUES/saver-defaults.txt
+    cp "$FAKE_READER" "$CASE_DIR/caldrix2.exe"
+    READER_FILE=$CASE_DIR/temperature.txt
+    local reader_log=$CASE_DIR/reader.log
+    set_temperature 47
+    STELLMARK_FAKE_READER_FILE=$(winpath "$READER_FILE")
+    STELLMARK_FAKE_READER_LOG=$(winpath "$reader_log")
+    export STELLMARK_FAKE_READER_FILE STELLMARK_FAKE_READER_LOG
+    give_input || return
+    start_main || return
+    main_controls || return
+    if ! wait_file_line "$reader_log" '^started pid=[0-9]+$' 6000; then
+        fail "the program did not start caldrix2.exe within 6 s"
+        return
+    fi
+    local reader_pid=${FILE_LINE#started pid=}
+    CASE_PIDS+=("$reader_pid")
+    drv find "$READER_CLASS" '*'
+    expect_eq "reader windows" "$(val count)" 1
+    grep -q "^window=.* visible=0 class=$READER_CLASS " "$D_OUT" || fail "the reader's window is not hidden"
+    drv wait-text "$LABEL_CPU" '^CPU [0-9]+% 47C$' 10000 ||
+        fail "status line: expected the reader's 47 within 10 s, got '$(val text)'"
+
+    local mark
+    mark=$(power_count)
+    set_temperature 90
+    drv wait-text "$LABEL_CPU" '^Overheated CPU [0-9]+% 90C$' 8000 ||
+        fail "status line at 90: expected 'Overheated CPU n% 90C', got '$(val text)'"
+    if wait_power "PowerSetActiveScheme $G_POWER_SAVER" "$mark" 3000; then
+        local hot=$POWER_LINE
+        ((hot - 4 > mark)) || fail "the overheating activation came without the cap and the energy-saver writes"
+        expect_eq "calls of the overheating" "$(power_lines $((hot - 4)) "$hot")" \
+            "PowerWriteDCValueIndex $G_POWER_SAVER $G_MAX_STATE 99 ; PowerWriteACValueIndex $G_POWER_SAVER $G_MAX_STATE 99 ; $(activation_calls "$G_POWER_SAVER" 50 40)"
+    else
+        fail "no activation of power saver within 3 s of the overheated status"
+    fi
+    local hot_count
+    hot_count=$(power_count)
+
+    set_temperature 50
+    if drv wait-text "$LABEL_CPU" '^.*CPU [0-9]+% 50C$' 8000; then
+        [[ $(val text) =~ ^Overheated\ CPU\ [0-9]+%\ 50C$ ]] || fail "at 50 the overheating ended: '$(val text)'"
+    else
+        fail "status line: the reading 50 did not show within 8 s, got '$(val text)'"
+    fi
+    expect_eq "power calls while overheated" "$(power_count)" "$hot_count"
+    set_temperature 49
+    if drv wait-text "$LABEL_CPU" '^.*CPU [0-9]+% 49C$' 8000; then
+        [[ $(val text) =~ ^CPU\ [0-9]+%\ 49C$ ]] || fail "at 49 the overheating did not end: '$(val text)'"
+    else
+        fail "status line: the reading 49 did not show within 8 s, got '$(val text)'"
+    fi
+
+    drv post "$HWND" $MSG_QUIT 0 0
+    drv wait-exit "$PID" 8000 || fail "the program did not end on MsgQuit"
+    wait_file_line "$reader_log" '^WM_CLOSE received$' 5000 || fail "the reader received no WM_CLOSE at the exit"
+    drv wait-exit "$reader_pid" 5000 || fail "the reader did not end after its WM_CLOSE"
+}
+
+# Without caldrix2.exe in the current directory the program neither starts a reader nor
+# uses one that runs with a valid title: every temperature comes from WMI (Wine answers
+# the thermal-zone query without rows, which keeps 0; a failed query would give -1),
+# and at exit the other reader is left alone.
+case_no_reader_file_means_wmi() {
+    cp "$FAKE_READER" "$CASE_DIR/other_reader.exe"
+    READER_FILE=$CASE_DIR/temperature.txt
+    local reader_log=$CASE_DIR/reader.log
+    set_temperature 63
+    STELLMARK_FAKE_READER_TESTING_MS=0 STELLMARK_FAKE_READER_FILE=$(winpath "$READER_FILE") \
+        STELLMARK_FAKE_READER_LOG=$(winpath "$reader_log") \
+        wine "$CASE_DIR/other_reader.exe" >"$CASE_DIR/other-reader.out" 2>&1 </dev/null &
+    BG_JOBS+=($!)
+    if ! drv wait-window "$READER_CLASS" 63 10000 exists; then
+        fail "the running reader did not come up with the title 63"
+        return
+    fi
+    local reader
+    reader=$(val hwnd)
+    drv state "$reader"
+    CASE_PIDS+=("$(val pid)")
+
+    give_input || return
+    start_main || return
+    main_controls || return
+    drv wait-text "$LABEL_CPU" "$STATUS_ACTIVE" 10000 ||
+        fail "the status line did not show the load within 10 s: '$(val text)'"
+    # Longer than any reader search of the program could take (4 s), and two readings.
+    drv wait-text "$LABEL_CPU" '^.* 63C$' 6000 && fail "the status line shows the running reader's 63: '$(val text)'"
+    local seen temps
+    seen=$(sed -n 's/^seen=//p' "$D_OUT")
+    temps=$(sed -n 's/^.* \(-\{0,1\}[0-9]*\)C$/\1/p' <<<"$seen" | sort -u | paste -sd ' ')
+    note "temperatures shown without the reader file: $temps"
+    case $temps in
+        -1 | 0) ;;
+        *) fail "temperatures shown: expected WMI's -1 or 0 throughout, got '$temps'" ;;
+    esac
+
+    drv find "$READER_CLASS" '*'
+    expect_eq "reader windows" "$(val count)" 1
+    expect_eq "reader program starts" "$(tr -d '\r' <"$reader_log" | grep -c '^started pid=')" 1
+    drv post "$HWND" $MSG_QUIT 0 0
+    drv wait-exit "$PID" 8000 || fail "the program did not end on MsgQuit"
+    tr -d '\r' <"$reader_log" | grep -q '^WM_CLOSE received$' && fail "the program closed a reader it did not use"
+    drv state "$reader"
+    expect_eq "running reader's window after the exit" "$(val exists)" 1
+    drv post "$reader" $WM_CLOSE 0 0
+}
+
 CASES=(
     first_start_shows_main_window
     second_start_shows_hidden_copy
@@ -505,6 +877,10 @@ CASES=(
     unused_private_message_changes_nothing
     close_command_plus_one_ends_program
     options_page_screenshot
+    schemes_listed_in_catalogue_order
+    load_switches_high_then_low
+    temperature_from_reader_program
+    no_reader_file_means_wmi
 )
 
 passed=0

@@ -1,6 +1,4 @@
 // The Windows entry: the real platform and the Win32 toolkit around MainProgram.
-// The portable headers come first: platform.h names constants that <windows.h>
-// defines as macros.
 #include "app/main_program.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_shell.h"
