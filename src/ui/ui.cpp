@@ -227,7 +227,6 @@ void TrayIcon::setTrayHint(const std::string& text) {
 
 void TrayIcon::userRightUp() {
     if (!popupMenu) return;
-    ++popupMenu->popupCount;
     form_->application().backend().popup(*popupMenu);
 }
 

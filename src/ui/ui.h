@@ -244,7 +244,6 @@ class PopupMenu : public Control {
 public:
     explicit PopupMenu(std::string name) : Control(Kind::PopupMenu, std::move(name)) {}
     std::vector<MenuItem*> items() const;
-    int popupCount = 0;  // how often it was opened (inspection)
 };
 
 class TrayIcon : public Control {
@@ -272,7 +271,6 @@ public:
     std::uint32_t interval() const { return interval_; }
     void setInterval(std::uint32_t ms);
     bool isEnabled() const { return enabled_; }
-    void setTimerEnabled(bool e) { setEnabled(e); }
     void fire() { if (enabled_) raise(onTimer); }
 
 private:
