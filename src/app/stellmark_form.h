@@ -44,7 +44,7 @@ public:
     void LabelLowSelectClick();
     void theTrayIconClick();
 
-    // ---- start steps and handlers that later pieces fill ----
+    // ---- start steps and handlers still to be built: they do nothing yet ----
     void InitCpuTopology() {}
     void FillCoreLists() {}
     void ClearProcessTable() {}
