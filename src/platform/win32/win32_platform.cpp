@@ -142,52 +142,58 @@ std::uint32_t Win32PowerService::PowerSetActiveScheme(const Guid& scheme) {
     return ::PowerSetActiveScheme(nullptr, &s);
 }
 
-std::uint32_t Win32PowerService::PowerReadACValueIndex(const Guid& scheme, const Guid& subgroup, const Guid& setting,
-                                                       std::uint32_t& value) {
+namespace {
+
+// The value calls all take (no root key, scheme, subgroup, setting, value); a read
+// leaves the caller's value as it was when it fails.
+using ReadIndex = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, LPDWORD);
+using WriteIndex = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, DWORD);
+
+std::uint32_t readIndex(ReadIndex read, const Guid& scheme, const Guid& subgroup, const Guid& setting,
+                        std::uint32_t& value) {
     GUID s = toGuid(scheme), g = toGuid(subgroup), t = toGuid(setting);
     DWORD v = 0;
-    DWORD rc = ::PowerReadACValueIndex(nullptr, &s, &g, &t, &v);
+    DWORD rc = read(nullptr, &s, &g, &t, &v);
     if (rc == ERROR_SUCCESS) value = v;
     return rc;
+}
+
+std::uint32_t writeIndex(WriteIndex write, const Guid& scheme, const Guid& subgroup, const Guid& setting,
+                         std::uint32_t value) {
+    GUID s = toGuid(scheme), g = toGuid(subgroup), t = toGuid(setting);
+    return write(nullptr, &s, &g, &t, value);
+}
+
+}  // namespace
+
+std::uint32_t Win32PowerService::PowerReadACValueIndex(const Guid& scheme, const Guid& subgroup, const Guid& setting,
+                                                       std::uint32_t& value) {
+    return readIndex(::PowerReadACValueIndex, scheme, subgroup, setting, value);
 }
 
 std::uint32_t Win32PowerService::PowerReadDCValueIndex(const Guid& scheme, const Guid& subgroup, const Guid& setting,
                                                        std::uint32_t& value) {
-    GUID s = toGuid(scheme), g = toGuid(subgroup), t = toGuid(setting);
-    DWORD v = 0;
-    DWORD rc = ::PowerReadDCValueIndex(nullptr, &s, &g, &t, &v);
-    if (rc == ERROR_SUCCESS) value = v;
-    return rc;
+    return readIndex(::PowerReadDCValueIndex, scheme, subgroup, setting, value);
 }
 
 std::uint32_t Win32PowerService::PowerWriteACValueIndex(const Guid& scheme, const Guid& subgroup,
                                                         const Guid& setting, std::uint32_t value) {
-    GUID s = toGuid(scheme), g = toGuid(subgroup), t = toGuid(setting);
-    return ::PowerWriteACValueIndex(nullptr, &s, &g, &t, value);
+    return writeIndex(::PowerWriteACValueIndex, scheme, subgroup, setting, value);
 }
 
 std::uint32_t Win32PowerService::PowerWriteDCValueIndex(const Guid& scheme, const Guid& subgroup,
                                                         const Guid& setting, std::uint32_t value) {
-    GUID s = toGuid(scheme), g = toGuid(subgroup), t = toGuid(setting);
-    return ::PowerWriteDCValueIndex(nullptr, &s, &g, &t, value);
+    return writeIndex(::PowerWriteDCValueIndex, scheme, subgroup, setting, value);
 }
 
 std::uint32_t Win32PowerService::PowerReadACDefaultIndex(const Guid& scheme, const Guid& subgroup,
                                                          const Guid& setting, std::uint32_t& value) {
-    GUID s = toGuid(scheme), g = toGuid(subgroup), t = toGuid(setting);
-    DWORD v = 0;
-    DWORD rc = ::PowerReadACDefaultIndex(nullptr, &s, &g, &t, &v);
-    if (rc == ERROR_SUCCESS) value = v;
-    return rc;
+    return readIndex(::PowerReadACDefaultIndex, scheme, subgroup, setting, value);
 }
 
 std::uint32_t Win32PowerService::PowerReadDCDefaultIndex(const Guid& scheme, const Guid& subgroup,
                                                          const Guid& setting, std::uint32_t& value) {
-    GUID s = toGuid(scheme), g = toGuid(subgroup), t = toGuid(setting);
-    DWORD v = 0;
-    DWORD rc = ::PowerReadDCDefaultIndex(nullptr, &s, &g, &t, &v);
-    if (rc == ERROR_SUCCESS) value = v;
-    return rc;
+    return readIndex(::PowerReadDCDefaultIndex, scheme, subgroup, setting, value);
 }
 
 }  // namespace platform::win32
