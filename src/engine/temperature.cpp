@@ -28,6 +28,23 @@ std::optional<int> readerReading(const char* text, int n) {
     return wholeNumber(std::string_view(text, static_cast<size_t>(n)));
 }
 
+// (tenths - 2732) / 10, truncated toward zero, without the subtraction that overflows
+// for the most negative values: tenths = 10q + r, so the difference is
+// 10(q - 273) + (r - 2). The result wraps to 32 bits as the reading always has.
+std::int32_t kelvinTenthsToCelsius(std::int64_t tenths) {
+    std::int64_t q = tenths / 10 - 273;
+    std::int64_t r = tenths % 10 - 2;  // -11..7
+    if (r <= -10) {
+        q -= 1;
+        r += 10;
+    }
+    // Now the difference is 10q + r with |r| < 10: truncation moves q toward zero when
+    // r points the other way.
+    if (q > 0 && r < 0) q -= 1;
+    if (q < 0 && r > 0) q += 1;
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(q)));
+}
+
 }  // namespace
 
 std::int32_t TStellmarkForm::ReadCpuTemperature() {
@@ -42,7 +59,7 @@ std::int32_t TStellmarkForm::ReadCpuTemperature() {
         } else {
             // Tenths of a kelvin to whole degrees, truncated; the last row with a value wins.
             for (const auto& v : rows)
-                if (v) r = static_cast<std::int32_t>((*v - 2732) / 10);
+                if (v) r = kelvinTenthsToCelsius(*v);
         }
     }
     LastTemperature = r;

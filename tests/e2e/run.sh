@@ -125,8 +125,9 @@ export WINEDEBUG=-all
 # No Mono or Gecko installers in a fresh prefix.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # Wine's own powrprof.dll enumerates no schemes and aborts the program on its first
-# value read. Our simulated one goes beside each copy (stage_case), and "powrprof=n"
-# makes Wine load it instead of the built-in stub.
+# value read. Our simulated one goes where Windows keeps the real one, the prefix's
+# system folder (the program loads it from there only), and "powrprof=n" makes Wine
+# load it instead of the built-in stub.
 if [[ -f $POWRPROF ]]; then
     WINEDLLOVERRIDES+=";powrprof=n"
     echo "e2e: simulated power service ${POWRPROF#"$ROOT"/}"
@@ -152,6 +153,9 @@ timeout 60 wineserver -k >/dev/null 2>&1 </dev/null
 timeout 60 wineserver -w >/dev/null 2>&1 </dev/null
 wineserver -p >/dev/null 2>&1 </dev/null
 wine_quiet cmd /c exit || die "wine does not run (see $LOGS/wine-setup.log)"
+if [[ -n $POWRPROF ]]; then
+    cp "$POWRPROF" "$PREFIX/drive_c/windows/system32/powrprof.dll" || die "cannot place the simulated power service"
+fi
 
 # ---- the driver and its output ----
 
@@ -212,7 +216,6 @@ stage_case() {
         STELLMARK_FAKE_READER_CLASS STELLMARK_FAKE_READER_TESTING_MS
     cp "$EXE" "$CASE_DIR/stellmark.exe"
     if [[ -n $POWRPROF ]]; then
-        cp "$POWRPROF" "$CASE_DIR/powrprof.dll"
         # Standard schemes (no catalogue); every changing call is logged per case.
         export STELLMARK_POWER_LOG=$CASE_DIR/power-calls.txt
     fi

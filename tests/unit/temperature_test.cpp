@@ -38,7 +38,11 @@ TEST_F(TemperatureTest, WmiRowsAreConvertedAndTheLastRowWins) {
     win.thermalRows = {};
     EXPECT_EQ(f.ReadCpuTemperature(), 0);  // nothing read yet
     const struct { Rows rows; int reading; } cases[] = {
-        {{3132}, 40}, {{3181}, 44}, {{2700}, -3}, {{3132, 3232}, 50}, {{3232, std::nullopt}, 50}, {{std::nullopt}, 50}};
+        {{3132}, 40}, {{3181}, 44}, {{2700}, -3}, {{3132, 3232}, 50}, {{3232, std::nullopt}, 50}, {{std::nullopt}, 50},
+        // truncated toward zero on both sides of 0 C
+        {{2731}, 0}, {{2722}, -1}, {{2721}, -1}, {{-1}, -273},
+        // the extremes of a 64-bit row convert without overflow and wrap to 32 bits
+        {{INT64_MIN}, 858993186}, {{INT64_MAX}, -858993733}, {{INT64_MIN + 9}, 858993187}};
     for (const auto& c : cases) {
         win.thermalRows = c.rows;
         EXPECT_EQ(f.ReadCpuTemperature(), c.reading);

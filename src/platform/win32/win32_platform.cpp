@@ -1,7 +1,6 @@
 #include "platform/win32/win32_platform.h"
 
 #include <windows.h>
-#include <powrprof.h>
 
 #include <cstring>
 #include <optional>
@@ -107,29 +106,44 @@ bool Win32SystemInfo::GetSystemPowerStatus(PowerStatus& status) {
 
 // ---- PowerService ----
 
+Win32PowerService::Win32PowerService() {
+    enumerate_ = powrprof_.function<decltype(enumerate_)>("PowerEnumerate");
+    readFriendlyName_ = powrprof_.function<decltype(readFriendlyName_)>("PowerReadFriendlyName");
+    getActiveScheme_ = powrprof_.function<decltype(getActiveScheme_)>("PowerGetActiveScheme");
+    setActiveScheme_ = powrprof_.function<decltype(setActiveScheme_)>("PowerSetActiveScheme");
+    readACValueIndex_ = powrprof_.function<ReadIndex>("PowerReadACValueIndex");
+    readDCValueIndex_ = powrprof_.function<ReadIndex>("PowerReadDCValueIndex");
+    readACDefaultIndex_ = powrprof_.function<ReadIndex>("PowerReadACDefaultIndex");
+    readDCDefaultIndex_ = powrprof_.function<ReadIndex>("PowerReadDCDefaultIndex");
+    writeACValueIndex_ = powrprof_.function<WriteIndex>("PowerWriteACValueIndex");
+    writeDCValueIndex_ = powrprof_.function<WriteIndex>("PowerWriteDCValueIndex");
+}
+
 std::uint32_t Win32PowerService::PowerEnumerate(const Guid* scheme, const Guid* subgroup, std::uint32_t accessFlags,
                                                 std::uint32_t index, std::uint8_t* buffer,
                                                 std::uint32_t* bufferSize) {
+    if (!enumerate_) return ERROR_PROC_NOT_FOUND;
     GuidArg s(scheme), g(subgroup);
     DWORD size = bufferSize ? *bufferSize : 0;
-    DWORD rc = ::PowerEnumerate(nullptr, s.get(), g.get(), static_cast<POWER_DATA_ACCESSOR>(accessFlags), index,
-                                buffer, bufferSize ? &size : nullptr);
+    DWORD rc = enumerate_(nullptr, s.get(), g.get(), accessFlags, index, buffer, bufferSize ? &size : nullptr);
     if (bufferSize) *bufferSize = size;
     return rc;
 }
 
 std::uint32_t Win32PowerService::PowerReadFriendlyName(const Guid* scheme, const Guid* subgroup, const Guid* setting,
                                                        std::uint8_t* buffer, std::uint32_t* bufferSize) {
+    if (!readFriendlyName_) return ERROR_PROC_NOT_FOUND;
     GuidArg s(scheme), g(subgroup), t(setting);
     DWORD size = bufferSize ? *bufferSize : 0;
-    DWORD rc = ::PowerReadFriendlyName(nullptr, s.get(), g.get(), t.get(), buffer, bufferSize ? &size : nullptr);
+    DWORD rc = readFriendlyName_(nullptr, s.get(), g.get(), t.get(), buffer, bufferSize ? &size : nullptr);
     if (bufferSize) *bufferSize = size;
     return rc;
 }
 
 std::uint32_t Win32PowerService::PowerGetActiveScheme(Guid& active) {
+    if (!getActiveScheme_) return ERROR_PROC_NOT_FOUND;
     GUID* scheme = nullptr;
-    DWORD rc = ::PowerGetActiveScheme(nullptr, &scheme);
+    DWORD rc = getActiveScheme_(nullptr, &scheme);
     if (scheme) {
         if (rc == ERROR_SUCCESS) active = fromGuid(*scheme);
         ::LocalFree(scheme);  // the service allocates the result with LocalAlloc
@@ -138,19 +152,16 @@ std::uint32_t Win32PowerService::PowerGetActiveScheme(Guid& active) {
 }
 
 std::uint32_t Win32PowerService::PowerSetActiveScheme(const Guid& scheme) {
+    if (!setActiveScheme_) return ERROR_PROC_NOT_FOUND;
     GUID s = toGuid(scheme);
-    return ::PowerSetActiveScheme(nullptr, &s);
+    return setActiveScheme_(nullptr, &s);
 }
-
-namespace {
 
 // The value calls all take (no root key, scheme, subgroup, setting, value); a read
 // leaves the caller's value as it was when it fails.
-using ReadIndex = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, LPDWORD);
-using WriteIndex = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, DWORD);
-
-std::uint32_t readIndex(ReadIndex read, const Guid& scheme, const Guid& subgroup, const Guid& setting,
-                        std::uint32_t& value) {
+std::uint32_t Win32PowerService::readIndex(ReadIndex read, const Guid& scheme, const Guid& subgroup,
+                                           const Guid& setting, std::uint32_t& value) {
+    if (!read) return ERROR_PROC_NOT_FOUND;
     GUID s = toGuid(scheme), g = toGuid(subgroup), t = toGuid(setting);
     DWORD v = 0;
     DWORD rc = read(nullptr, &s, &g, &t, &v);
@@ -158,42 +169,41 @@ std::uint32_t readIndex(ReadIndex read, const Guid& scheme, const Guid& subgroup
     return rc;
 }
 
-std::uint32_t writeIndex(WriteIndex write, const Guid& scheme, const Guid& subgroup, const Guid& setting,
-                         std::uint32_t value) {
+std::uint32_t Win32PowerService::writeIndex(WriteIndex write, const Guid& scheme, const Guid& subgroup,
+                                            const Guid& setting, std::uint32_t value) {
+    if (!write) return ERROR_PROC_NOT_FOUND;
     GUID s = toGuid(scheme), g = toGuid(subgroup), t = toGuid(setting);
     return write(nullptr, &s, &g, &t, value);
 }
 
-}  // namespace
-
 std::uint32_t Win32PowerService::PowerReadACValueIndex(const Guid& scheme, const Guid& subgroup, const Guid& setting,
                                                        std::uint32_t& value) {
-    return readIndex(::PowerReadACValueIndex, scheme, subgroup, setting, value);
+    return readIndex(readACValueIndex_, scheme, subgroup, setting, value);
 }
 
 std::uint32_t Win32PowerService::PowerReadDCValueIndex(const Guid& scheme, const Guid& subgroup, const Guid& setting,
                                                        std::uint32_t& value) {
-    return readIndex(::PowerReadDCValueIndex, scheme, subgroup, setting, value);
+    return readIndex(readDCValueIndex_, scheme, subgroup, setting, value);
 }
 
 std::uint32_t Win32PowerService::PowerWriteACValueIndex(const Guid& scheme, const Guid& subgroup,
                                                         const Guid& setting, std::uint32_t value) {
-    return writeIndex(::PowerWriteACValueIndex, scheme, subgroup, setting, value);
+    return writeIndex(writeACValueIndex_, scheme, subgroup, setting, value);
 }
 
 std::uint32_t Win32PowerService::PowerWriteDCValueIndex(const Guid& scheme, const Guid& subgroup,
                                                         const Guid& setting, std::uint32_t value) {
-    return writeIndex(::PowerWriteDCValueIndex, scheme, subgroup, setting, value);
+    return writeIndex(writeDCValueIndex_, scheme, subgroup, setting, value);
 }
 
 std::uint32_t Win32PowerService::PowerReadACDefaultIndex(const Guid& scheme, const Guid& subgroup,
                                                          const Guid& setting, std::uint32_t& value) {
-    return readIndex(::PowerReadACDefaultIndex, scheme, subgroup, setting, value);
+    return readIndex(readACDefaultIndex_, scheme, subgroup, setting, value);
 }
 
 std::uint32_t Win32PowerService::PowerReadDCDefaultIndex(const Guid& scheme, const Guid& subgroup,
                                                          const Guid& setting, std::uint32_t& value) {
-    return readIndex(::PowerReadDCDefaultIndex, scheme, subgroup, setting, value);
+    return readIndex(readDCDefaultIndex_, scheme, subgroup, setting, value);
 }
 
 }  // namespace platform::win32

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "platform/win32/system_library.h"
 
 namespace platform::win32 {
 
@@ -29,8 +30,11 @@ public:
 };
 
 // Every call passes no root key, so the power service works on the machine's own schemes.
+// powrprof.dll is not a known system library: it is loaded from the system folder only,
+// and a call whose function cannot be had fails with ERROR_PROC_NOT_FOUND.
 class Win32PowerService final : public PowerService {
 public:
+    Win32PowerService();
     std::uint32_t PowerEnumerate(const Guid* scheme, const Guid* subgroup, std::uint32_t accessFlags,
                                  std::uint32_t index, std::uint8_t* buffer, std::uint32_t* bufferSize) override;
     std::uint32_t PowerReadFriendlyName(const Guid* scheme, const Guid* subgroup, const Guid* setting,
@@ -49,6 +53,24 @@ public:
                                           std::uint32_t& value) override;
     std::uint32_t PowerReadDCDefaultIndex(const Guid& scheme, const Guid& subgroup, const Guid& setting,
                                           std::uint32_t& value) override;
+
+private:
+    using ReadIndex = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, LPDWORD);
+    using WriteIndex = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, DWORD);
+    static std::uint32_t readIndex(ReadIndex read, const Guid& scheme, const Guid& subgroup, const Guid& setting,
+                                   std::uint32_t& value);
+    static std::uint32_t writeIndex(WriteIndex write, const Guid& scheme, const Guid& subgroup,
+                                    const Guid& setting, std::uint32_t value);
+
+    SystemLibrary powrprof_{L"powrprof.dll"};
+    // Resolved once; a null entry is a function the library does not have.
+    DWORD(WINAPI* enumerate_)(HKEY, const GUID*, const GUID*, DWORD, ULONG, UCHAR*, DWORD*) = nullptr;
+    DWORD(WINAPI* readFriendlyName_)(HKEY, const GUID*, const GUID*, const GUID*, UCHAR*, DWORD*) = nullptr;
+    DWORD(WINAPI* getActiveScheme_)(HKEY, GUID**) = nullptr;
+    DWORD(WINAPI* setActiveScheme_)(HKEY, const GUID*) = nullptr;
+    ReadIndex readACValueIndex_ = nullptr, readDCValueIndex_ = nullptr;
+    ReadIndex readACDefaultIndex_ = nullptr, readDCDefaultIndex_ = nullptr;
+    WriteIndex writeACValueIndex_ = nullptr, writeDCValueIndex_ = nullptr;
 };
 
 }  // namespace platform::win32

@@ -926,7 +926,7 @@ Win32Backend::Win32Backend(HINSTANCE instance) : instance_(instance) {
     lookUp(system_.SystemParametersInfoForDpi, user32, "SystemParametersInfoForDpi");
     lookUp(system_.GetSystemMetricsForDpi, user32, "GetSystemMetricsForDpi");
     lookUp(system_.ChangeWindowMessageFilterEx, user32, "ChangeWindowMessageFilterEx");
-    lookUp(system_.IsAppThemed, LoadLibraryW(L"uxtheme.dll"), "IsAppThemed");
+    system_.IsAppThemed = uxtheme_.function<decltype(system_.IsAppThemed)>("IsAppThemed");
 }
 
 Win32Backend::~Win32Backend() {

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/win32/system_library.h"
 #include "ui/ui.h"
 
 namespace ui::win32 {
@@ -68,6 +69,7 @@ private:
     ModalResult confirmation(HWND owner, const std::wstring& text);
 
     HINSTANCE instance_;
+    platform::win32::SystemLibrary uxtheme_{L"uxtheme.dll"};
     SystemFunctions system_;
     HWND appWindow_ = nullptr;
     std::wstring title_;
