@@ -886,6 +886,14 @@ CASES=(
     no_reader_file_means_wmi
 )
 
+# Each file under cases/ defines its own cases (functions case_<name>, with the helpers
+# above) and adds their names to CASES.
+for cases_file in "$ROOT"/tests/e2e/cases/*.sh; do
+    [[ -e $cases_file ]] || continue
+    # shellcheck source=/dev/null
+    source "$cases_file"
+done
+
 passed=0
 failed=0
 for name in "${CASES[@]}"; do
