@@ -122,6 +122,9 @@ void TStellmarkForm::create() {
     bindControls();
     bindHandlers();
     application().backend().realize(*this);
+    // A copy running as administrator still hears a normal second start.
+    acceptFromOtherPrograms(MsgQuit);
+    acceptFromOtherPrograms(MsgShowWindow);
     created();
 }
 
@@ -214,10 +217,29 @@ void TStellmarkForm::FormShow() { TimerCpuTempTimer(); }
 
 void TStellmarkForm::FormHide() { SaveSettings(); }
 
+namespace {
+
+// Marks a box as open for as long as its question runs.
+class BoxOpen {
+public:
+    explicit BoxOpen(bool& open) : open_(open) { open_ = true; }
+    ~BoxOpen() { open_ = false; }
+    BoxOpen(const BoxOpen&) = delete;
+    BoxOpen& operator=(const BoxOpen&) = delete;
+
+private:
+    bool& open_;
+};
+
+}  // namespace
+
 void TStellmarkForm::CloseActionExecute() {
     hide();
-    if (!MinimizeNoticeShown) {
-        application().showMessage(kNoticeText);
+    if (!MinimizeNoticeShown && !NoticeOpen) {
+        {
+            BoxOpen open(NoticeOpen);
+            application().showMessage(kNoticeText);
+        }
         MinimizeNoticeShown = true;
         WriteNoticeShown();
         FormHide();
@@ -227,7 +249,13 @@ void TStellmarkForm::CloseActionExecute() {
 void TStellmarkForm::ShowActionExecute() { show(); }
 
 void TStellmarkForm::ExitActionExecute() {
-    if (application().confirm(kExitQuestion) == ui::ModalResult::Yes) application().terminate();
+    if (ExitQuestionOpen) return;
+    bool yes = false;
+    {
+        BoxOpen open(ExitQuestionOpen);
+        yes = application().confirm(kExitQuestion) == ui::ModalResult::Yes;
+    }
+    if (yes) application().terminate();
 }
 
 void TStellmarkForm::FormCloseQuery(bool& canClose) { canClose = true; }

@@ -177,6 +177,10 @@ public:
     std::int32_t LowCpu = 20, HighCpu = 75, MinTime = 4000, ChecksTime = 1000;
     bool SettingsDirty = false;
     bool MinimizeNoticeShown = false;
+    // The close notice and the exit question are open: while the window is hidden
+    // they have no owner, so tray clicks and posted messages still reach the window,
+    // and a second request must not open a second box.
+    bool NoticeOpen = false, ExitQuestionOpen = false;
     bool Active = false;
     bool ForcedLowest = false, Overheated = false;
     bool CreatingScheme = false;

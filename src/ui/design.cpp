@@ -81,6 +81,10 @@ void loadDesign(Form& form, const Design& d) {
             box->followAction(r.checked);
         }
     }
+    // A page control's pages are the rows after it.
+    for (std::size_t i = 0; i < d.rowCount; ++i)
+        if (d.rows[i].kind == Kind::PageControl)
+            form.get<PageControl>(d.rows[i].name)->setActivePage(d.rows[i].position);
 }
 
 }  // namespace ui

@@ -17,7 +17,8 @@ struct DesignRow {
     const char* hint = "";
     const char* action = "";  // bound action; for a tray icon its popup menu
     int min = 0, max = 0;     // slider range; timer interval in max
-    int position = 0;         // slider position; icon resource of an image or tray icon
+    int position = 0;         // slider position; icon resource of an image or tray icon;
+                              // the page a page control opens on
     bool checked = false;
     bool enabled = true;
     bool visible = true;

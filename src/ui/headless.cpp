@@ -40,6 +40,12 @@ void HeadlessBackend::rearm(Timer& t) {
         if (s.timer == &t) s.due = *clock_ + t.interval();
 }
 
+bool HeadlessBackend::post(Form& form, const Message& m) {
+    if (queueFull) return false;
+    queue_.push_back({&form, m});
+    return true;
+}
+
 void HeadlessBackend::drain() {
     while (!queue_.empty()) {
         if (app_ && app_->terminated()) return;
@@ -55,10 +61,12 @@ void HeadlessBackend::advance(std::uint64_t ms) {
         drain();
         TimerState* next = nullptr;
         for (auto& s : timers_)
-            if (s.timer->isEnabled() && s.due <= end && (!next || s.due < next->due)) next = &s;
+            // SetTimer cannot run a timer without an interval: it never fires.
+            if (s.timer->isEnabled() && s.timer->interval() > 0 && s.due <= end && (!next || s.due < next->due))
+                next = &s;
         if (!next || (app_ && app_->terminated())) break;
         *clock_ = std::max(*clock_, next->due);
-        next->due = *clock_ + std::max<std::uint32_t>(next->timer->interval(), 1);
+        next->due = *clock_ + next->timer->interval();
         Timer* t = next->timer;
         t->form()->application().boundary([t] { t->fire(); });
     }
@@ -67,7 +75,10 @@ void HeadlessBackend::advance(std::uint64_t ms) {
 
 ModalResult HeadlessBackend::messageBox(Form*, BoxKind kind, const std::string& text) {
     boxes.push_back({kind, text});
-    if (whileModal) whileModal();
+    // As on Windows: once the application is told to end, every box answers Cancel.
+    const auto ending = [this] { return app_ && app_->terminated(); };
+    if (!ending() && whileModal) whileModal();
+    if (ending()) return ModalResult::Cancel;
     if (!answers.empty()) {
         ModalResult r = answers.front();
         answers.pop_front();
@@ -87,9 +98,15 @@ std::intptr_t HeadlessBackend::defaultProc(Form& form, Message& m) {
     return 0;
 }
 
+void HeadlessBackend::reportError(const std::string& what) {
+    errors.push_back(what);
+    if (whileModal) whileModal();
+}
+
 void HeadlessBackend::run(Application& app) {
     app_ = &app;
-    app.mainForm()->show();
+    Form* main = app.mainForm();
+    app.boundary([main] { main->show(); });
     drain();
     while (!app.terminated() && onIdle && onIdle(app)) drain();
 }

@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/ui.h"
@@ -24,14 +25,17 @@ public:
     };
     std::vector<Box> boxes;                 // every modal box shown, in order
     std::deque<ModalResult> answers;        // scripted answers; empty: OK / Yes
-    std::function<void()> whileModal;       // runs while a box is open (timers go on)
-    std::vector<std::string> errors;        // errors caught at the dispatcher
+    std::function<void()> whileModal;       // runs while a box (error boxes too) is open
+    std::vector<std::string> errors;        // errors caught at the dispatcher, each in a box
     std::vector<Message> defaultHandled;    // messages that reached the inherited procedure
     std::vector<std::string> popups;        // menus opened, by name
     std::function<bool(Application&)> onIdle;  // the loop's idle step; false ends run()
     bool initialised = false;
     std::string windowTitle;                // the hidden application window's text
     bool quitPosted = false;
+    bool queueFull = false;                 // posts fail, as on a full message queue
+    // Messages each form's window takes from programs of a lower integrity level.
+    std::vector<std::pair<Form*, std::uint32_t>> acceptedFromOthers;
 
     // Delivers posted messages in order until none is left.
     void drain();
@@ -43,13 +47,14 @@ public:
     void initialise(Application& app) override;
     void titleChanged(Application& app) override { windowTitle = app.title(); }
     void realize(Form& form) override;
-    void post(Form& form, const Message& m) override { queue_.push_back({&form, m}); }
+    bool post(Form& form, const Message& m) override;
+    void acceptFromOtherPrograms(Form& form, std::uint32_t msg) override { acceptedFromOthers.emplace_back(&form, msg); }
     ModalResult messageBox(Form* owner, BoxKind kind, const std::string& text) override;
     void popup(PopupMenu& menu) override { popups.push_back(menu.name()); }
     std::intptr_t defaultProc(Form& form, Message& m) override;
     void run(Application& app) override;
     void quit() override { quitPosted = true; }
-    void reportError(const std::string& what) override { errors.push_back(what); }
+    void reportError(const std::string& what) override;
 
     // Bookkeeping of one timer (SetTimer semantics: re-armed on every change).
     struct TimerState {

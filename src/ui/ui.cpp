@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <exception>
+#include <stdexcept>
+#include <string>
 
 namespace ui {
 
@@ -308,8 +310,11 @@ void Form::post(std::uint32_t msg, std::uintptr_t w, std::intptr_t l) {
     m.msg = msg;
     m.wParam = w;
     m.lParam = l;
-    app_.backend().post(*this, m);
+    if (!app_.backend().post(*this, m))
+        throw std::runtime_error("Cannot post the message " + std::to_string(msg) + " to the window " + name_);
 }
+
+void Form::acceptFromOtherPrograms(std::uint32_t msg) { app_.backend().acceptFromOtherPrograms(*this, msg); }
 
 std::intptr_t Form::handleMessage(Message& m) {
     bool consumed = false;
@@ -350,14 +355,24 @@ void Application::dispatch(const std::function<void()>& handler) {
         handler();
     } catch (const std::exception& e) {
         depth_ = 0;
-        backend_.reportError(e.what());
+        report(e.what());
         return;
     } catch (...) {
         depth_ = 0;
-        backend_.reportError("Unknown error");
+        report("Unknown error");
         return;
     }
     --depth_;
+}
+
+void Application::report(const std::string& what) {
+    // The error box runs a modal loop that goes on delivering timer ticks: a handler
+    // that fails on every tick would open box inside box without end. One box at a
+    // time; what fails while it is open is not shown again.
+    if (reporting_) return;
+    reporting_ = true;
+    backend_.reportError(what);
+    reporting_ = false;
 }
 
 void Application::boundary(const std::function<void()>& handler) {

@@ -311,7 +311,13 @@ public:
     void hide();  // onHide only when it was visible
     // A close request through the toolkit: the close query decides.
     void close();
+    // Queues a message for this form; a message that cannot be queued raises an error,
+    // so a poll or a start step that relies on it never stops unnoticed.
     void post(std::uint32_t msg, std::uintptr_t w = 0, std::intptr_t l = 0);
+    // Lets programs of a lower integrity level (a normal start while this copy runs
+    // as administrator) post this message to the form's window; nothing else of
+    // theirs gets through.
+    void acceptFromOtherPrograms(std::uint32_t msg);
     // The form's message path: the hook first, then the inherited procedure.
     std::intptr_t handleMessage(Message& m);
     std::intptr_t inherited(Message& m);
@@ -339,14 +345,16 @@ public:
     virtual void titleChanged(Application& app) = 0;
     // Gives every control of the form (and the form) its peer.
     virtual void realize(Form& form) = 0;
-    virtual void post(Form& form, const Message& m) = 0;
+    // False when the message could not be queued.
+    virtual bool post(Form& form, const Message& m) = 0;
+    virtual void acceptFromOtherPrograms(Form& form, std::uint32_t msg) = 0;
     virtual ModalResult messageBox(Form* owner, BoxKind kind, const std::string& text) = 0;
     virtual void popup(PopupMenu& menu) = 0;
     // The inherited window procedure for messages the toolkit does not handle.
     virtual std::intptr_t defaultProc(Form& form, Message& m) = 0;
     virtual void run(Application& app) = 0;
     virtual void quit() = 0;
-    // Reports an error caught at the dispatcher.
+    // Reports an error caught at the dispatcher in a modal box; timers go on meanwhile.
     virtual void reportError(const std::string& what) = 0;
 };
 
@@ -384,11 +392,14 @@ public:
     void boundary(const std::function<void()>& handler);
 
 private:
+    void report(const std::string& what);
+
     Backend& backend_;
     std::string title_;
     Form* main_ = nullptr;
     bool terminated_ = false;
     int depth_ = 0;
+    bool reporting_ = false;  // an error box is open
 };
 
 }  // namespace ui

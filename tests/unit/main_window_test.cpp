@@ -1,6 +1,8 @@
 // The main window's life: start sequence, window procedure, show, hide, close, exit.
 #include "form_fixture.h"
 
+#include <utility>
+
 namespace {
 
 using app::MsgPollReader;
@@ -22,7 +24,7 @@ TEST_F(FormTest, StartSequenceLeavesTheOptionVariablesEqualToTheSliders) {
     EXPECT_EQ(f.RefreshTimer->interval(), 1000u);
     EXPECT_TRUE(f.SettingsDirty);
     EXPECT_TRUE(f.Active);
-    EXPECT_EQ(f.PageControl1->activePage(), 0);
+    EXPECT_EQ(f.PageControl1->activePage(), 0);  // the design opens on the third page
     EXPECT_TRUE(f.visible());
     EXPECT_FALSE(f.CheckBoxBoostProc->enabled());
     EXPECT_TRUE(backend.errors.empty());
@@ -149,6 +151,45 @@ TEST_F(FormTest, TimersKeepRunningWhileTheExitQuestionIsOpen) {
     backend.answers = {ui::ModalResult::Cancel};
     f.ExitActionExecute();
     EXPECT_EQ(ticks, 2);
+}
+
+// With the window hidden the notice and the question have no owner: the tray icon,
+// its menu and posted messages still reach the window while they are open.
+TEST_F(FormTest, ARequestWhoseBoxIsAlreadyOpenOpensNone) {
+    auto& f = start();
+    bool again = false;
+    backend.whileModal = [&] {
+        if (std::exchange(again, true)) return;
+        send(MsgShowWindow);
+        send(ui::WM_SYSCOMMAND_, 0xF060);
+    };
+    f.CloseAction->execute();
+    ASSERT_EQ(backend.boxes.size(), 1u);
+    EXPECT_FALSE(f.visible());
+    EXPECT_TRUE(f.MinimizeNoticeShown);
+
+    again = false;
+    backend.whileModal = [&] {
+        if (std::exchange(again, true)) return;
+        f.get<ui::MenuItem>("Exit1")->userClick();
+        f.ButtonExit->userClick();
+    };
+    backend.answers = {ui::ModalResult::Cancel, ui::ModalResult::Yes, ui::ModalResult::Yes};
+    f.get<ui::MenuItem>("Exit1")->userClick();
+    EXPECT_EQ(backend.boxes.size(), 2u);
+    EXPECT_FALSE(application.terminated());
+    // Once answered, the question can be asked again.
+    backend.whileModal = nullptr;
+    f.ExitAction->execute();
+    EXPECT_EQ(backend.boxes.size(), 3u);
+    EXPECT_TRUE(application.terminated());
+}
+
+// A copy running as administrator must still hear a normal second start.
+TEST_F(FormTest, OnlyQuitAndShowAreTakenFromOtherPrograms) {
+    auto& f = create();
+    const std::vector<std::pair<ui::Form*, std::uint32_t>> accepted{{&f, MsgQuit}, {&f, MsgShowWindow}};
+    EXPECT_EQ(backend.acceptedFromOthers, accepted);
 }
 
 TEST_F(FormTest, APlainCloseIsAlwaysGranted) {

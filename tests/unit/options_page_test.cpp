@@ -112,6 +112,92 @@ TEST_F(FormTest, TrayIconEvents) {
     EXPECT_TRUE(application.terminated());
 }
 
+// Every control of the options page with the caption and hint it shows as designed;
+// a bound check box without a hint of its own shows its action's.
+TEST_F(FormTest, EveryCaptionAndHintOfTheOptionsPage) {
+    struct Text {
+        const char* name;
+        const char* caption;
+        const char* hint;
+    };
+    const char* const high = "Select the powerscheme that is used on high cpu load";
+    const char* const low = "Select the powerscheme that is used on low cpu load";
+    const char* const lowest = "Select the power saving scheme that is used when idling or with overheated CPU";
+    const char* const admin = "Administartor rights are required for this to work!";
+    const Text texts[] = {
+        {"Label3", "Select High power scheme:", high},
+        {"ComboBoxHigh", "", high},
+        {"Labelhighselect", "    ", ""},
+        {"Label2", "Select Low power scheme:", low},
+        {"ComboBoxLow", "", low},
+        {"LabelLowSelect", "    ", ""},
+        {"Label5", "Select Lowest power scheme:", lowest},
+        {"ComboBoxLowest", "", lowest},
+        {"Labellowestselect", "    ", ""},
+        {"Label4", "Select CPU load percentage to enter Low power scheme:", ""},
+        {"TrackBarLow", "", ""},
+        {"LabelLow", "0%", ""},
+        {"Label6", "Select CPU load percentage to enter High power scheme:", ""},
+        {"TrackBarHigh", "", ""},
+        {"LabelHigh", "0%", ""},
+        {"Label8", "Select minimum amount of time to spend in power scheme:", ""},
+        {"TrackBarTime", "", ""},
+        {"LabelTime", "0 sec", ""},
+        {"Label7", "Select time between CPU load checks:", ""},
+        {"TrackBarChecks", "", ""},
+        {"LabelChecks", "0 sec", ""},
+        {"CheckBoxCPUtemp", "Switch to lowest power saving scheme when temperature is above:",
+         "Set powersaving scheme when overheating. Requires admin rights to read CPU temperature!"},
+        {"TrackBarTemp", "", admin},
+        {"LabelTemp", "90C", ""},
+        {"CheckBoxIdle", "Switch to lowest power saving scheme when user is inactive for more than:", ""},
+        {"TrackBarIdle", "", "Force low power state when no keyboard or mouse input happened"},
+        {"LabelIdle", "5min", ""},
+        {"CheckBoxDC", "Switch to lowest power saving scheme when running on battery",
+         "When running on battery switch to the lowest powersaving scheme"},
+        {"CheckBoxPause", "Pause - do not check CPU load or active programs to switch power schemes",
+         "Stop checking CPU load and active programs, temperature protection, battery and idle checking will keep "
+         "happening"},
+        {"CheckBoxNoSleep", "No Sleep - Prevent the computer from entering sleep state",
+         "Make sure the computer doesn't go to sleep on idle time out."},
+        {"CheckBoxScreen", "Keep Screen On - The computer might still go to sleep if the No Sleep option is not enabled",
+         "Make sure the screen stays on"},
+        {"CheckBoxTimelimit", "End the Screen On and No Sleep states after this time interval:",
+         "End the Screen On and No Sleep states after this time interval"},
+        {"TrackBarEndTime", "", ""},
+        {"LabelEndTime", "2 hours", ""},
+        {"CheckBoxBoost", "Boost foreground application while putting background applications in eco mode",
+         "Try this setting to save more energy or if your application needs all the CPU power it can get like games, "
+         "etc."},
+        {"CheckBoxBoostProc", "Boost busy processes as well",
+         "Sometimes the foreground application uses background processes, any process that use more than 80% single "
+         "core time will be boosted "},
+        {"CheckBoxBoostP", "Force performance mode for foreground application",
+         "Make sure the foreground process runs on performance cores at maximum frequency"},
+        {"CheckBoxCore0",
+         "Use the single core load percentage instead of all cores load percentage - recommended if you have many "
+         "cores",
+         "Select this when your CPU has a lot of cores. In that case the total CPU load will always stay low even if a "
+         "program needs a lot of power on just a few cores."},
+        {"CheckBoxSaver", "Enable Windows energy saver mode", "Enable the standard Windows energy saving features"},
+    };
+    ui::Form design(application, "Design");
+    ui::loadDesign(design, app::mainFormDesign());
+    const auto& onPage = design.get<ui::Panel>("TabSheetOptions")->children();
+    std::vector<std::string> names;
+    for (const ui::Control* c : onPage) names.push_back(c->name());
+    std::vector<std::string> expected;
+    for (const Text& t : texts) expected.push_back(t.name);
+    EXPECT_EQ(names, expected);
+    for (const Text& t : texts) {
+        const ui::Control* c = design.find(t.name);
+        ASSERT_NE(c, nullptr) << t.name;
+        EXPECT_EQ(c->caption(), t.caption) << t.name;
+        EXPECT_EQ(c->hint(), t.hint) << t.name;
+    }
+    EXPECT_EQ(design.get<ui::MenuItem>("MenuTemp")->hint(), admin);
+}
+
 TEST_F(FormTest, DesignShowsTheSpecifiedTextsAndRanges) {
     auto& f = create();
     EXPECT_EQ(f.caption(), "Quorvelta Stellmark Pro 2.1.4");
@@ -127,6 +213,7 @@ TEST_F(FormTest, DesignShowsTheSpecifiedTextsAndRanges) {
     ui::loadDesign(design, app::mainFormDesign());
     EXPECT_EQ(design.get<ui::TrayIcon>("theTrayIcon")->hint(), "Quorvelta Stellmark");
     EXPECT_EQ(design.get<ui::Label>("LabelCPU")->caption(), "Current CPU Load 5%");
+    EXPECT_EQ(design.get<ui::PageControl>("PageControl1")->activePage(), 2);
     EXPECT_EQ(f.LabelLowSelect->caption(), "    ");
 
     struct Range { ui::TrackBar* t; int min, max; };

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <utility>
 
 #include "ui/headless.h"
 #include "ui/ui.h"
@@ -138,6 +139,81 @@ TEST_F(Toolkit, TimersFireWhenDueAndRearmOnChange) {
     t->setEnabled(false);
     backend.advance(10000);
     EXPECT_EQ(fired, 3);
+    // As with SetTimer, a timer without an interval never runs.
+    t->setInterval(0);
+    t->setEnabled(true);
+    backend.advance(10000);
+    EXPECT_EQ(fired, 3);
+}
+
+TEST_F(Toolkit, OneErrorBoxAtATime) {
+    auto* t = form.add<ui::Timer>(nullptr, "T");
+    t->setInterval(2500);
+    backend.realize(form);
+    int ticks = 0;
+    t->onTimer = [&] {
+        ++ticks;
+        throw std::runtime_error("tick failed");
+    };
+    // The error box's loop goes on delivering ticks for 10 s, while it is open.
+    bool waited = false;
+    backend.whileModal = [&] {
+        if (std::exchange(waited, true)) return;
+        backend.advance(10000);
+    };
+    backend.advance(2500);
+    EXPECT_EQ(ticks, 5);
+    EXPECT_EQ(backend.errors.size(), 1u);
+    // Once it is closed, the next error shows again.
+    backend.advance(2500);
+    EXPECT_EQ(backend.errors.size(), 2u);
+}
+
+TEST_F(Toolkit, EveryBoxAnswersCancelOnceTheApplicationEnds) {
+    app.initialise();
+    backend.answers = {ui::ModalResult::Yes, ui::ModalResult::Yes};
+    // Told to end while a question is open: that question too.
+    backend.whileModal = [&] { app.terminate(); };
+    EXPECT_EQ(app.confirm("Sure?"), ui::ModalResult::Cancel);
+    EXPECT_EQ(app.confirm("Really?"), ui::ModalResult::Cancel);
+    EXPECT_EQ(app.showMessage("Note"), ui::ModalResult::Cancel);
+    EXPECT_EQ(backend.boxes.size(), 3u);
+}
+
+TEST_F(Toolkit, RunShowsTheMainFormInsideTheErrorBoundary) {
+    app.initialise();
+    app.setMainForm(&form);
+    form.onShow = [] { throw std::runtime_error("show failed"); };
+    int idle = 0;
+    backend.onIdle = [&](ui::Application&) { return ++idle < 0; };
+    bool after = false;
+    // Even from inside a handler, the failure stays with the show: the loop runs.
+    app.dispatch([&] {
+        app.run();
+        after = true;
+    });
+    EXPECT_TRUE(after);
+    EXPECT_EQ(idle, 1);
+    EXPECT_TRUE(form.visible());
+    EXPECT_EQ(backend.errors, (std::vector<std::string>{"show failed"}));
+}
+
+TEST_F(Toolkit, AMessageThatCannotBePostedIsAnError) {
+    auto* l = form.add<ui::Label>(nullptr, "L");
+    bool after = false;
+    l->onClick = [&] {
+        form.post(ui::WM_APP_ + 6);
+        after = true;
+    };
+    backend.queueFull = true;
+    l->userClick();
+    EXPECT_FALSE(after);
+    EXPECT_EQ(backend.errors.size(), 1u);
+    EXPECT_EQ(backend.pending(), 0u);
+    backend.queueFull = false;
+    l->userClick();
+    EXPECT_TRUE(after);
+    EXPECT_EQ(backend.pending(), 1u);
 }
 
 TEST_F(Toolkit, TrayHintIsCutToWhatTheShellHolds) {

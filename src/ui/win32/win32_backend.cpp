@@ -114,7 +114,7 @@ private:
     static constexpr DWORD kExStyle = 0;
 
     UINT layoutDpi() const;
-    void makeFont();
+    HFONT makeFont() const;
     void place(const RECT* suggested);
     int backgroundOf(HWND container) const;
 
@@ -596,8 +596,13 @@ public:
 private:
     void update() {
         auto& t = static_cast<Timer&>(c_);
-        if (t.isEnabled() && t.interval() > 0) SetTimer(fw_.hwnd(), id_, t.interval(), nullptr);
-        else KillTimer(fw_.hwnd(), id_);
+        if (!t.isEnabled() || t.interval() == 0) {
+            KillTimer(fw_.hwnd(), id_);
+            return;
+        }
+        // A timer that silently failed to start would stop its work for good.
+        if (!SetTimer(fw_.hwnd(), id_, t.interval(), nullptr))
+            throw std::runtime_error("Cannot start the timer " + t.name());
     }
 
     UINT id_ = 0;
@@ -620,7 +625,7 @@ void FormWindow::create() {
                             nullptr, nullptr, backend_.instance(), static_cast<NativeWindow*>(this));
     if (!hwnd_) throw std::runtime_error("Cannot create the window of " + form.name());
     dpi_ = layoutDpi();
-    makeFont();
+    font_ = makeFont();
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                backend_.instance(), nullptr);
@@ -719,7 +724,7 @@ int FormWindow::smallIconSize() const {
     return GetSystemMetrics(SM_CXSMICON);
 }
 
-void FormWindow::makeFont() {
+HFONT FormWindow::makeFont() const {
     NONCLIENTMETRICSW ncm{};
     ncm.cbSize = sizeof ncm;
     bool ok = false;
@@ -740,10 +745,7 @@ void FormWindow::makeFont() {
         lf.lfCharSet = DEFAULT_CHARSET;
         lstrcpynW(lf.lfFaceName, L"Segoe UI", LF_FACESIZE);
     }
-    if (HFONT f = CreateFontIndirectW(&lf)) {
-        if (font_) DeleteObject(font_);
-        font_ = f;
-    }
+    return CreateFontIndirectW(&lf);
 }
 
 void FormWindow::place(const RECT* suggested) {
@@ -875,12 +877,15 @@ void FormWindow::dpiChanged(UINT dpi, const RECT& suggested) {
     }
     dpi_ = dpi;
     place(&suggested);
-    makeFont();
+    // The controls still draw with the old font until they have the new one.
+    const HFONT old = font_;
+    if (HFONT f = makeFont()) font_ = f;
     for (ControlPeer* p : peers_) {
         if (!p->hwnd()) continue;
         SendMessageW(p->hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
         p->layout();
     }
+    if (old && old != font_) DeleteObject(old);
     if (tooltip_) SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, scale(420));
     for (TrayPeer* t : trays_) t->apply(Prop::Icon);
     InvalidateRect(hwnd_, nullptr, TRUE);
@@ -1008,10 +1013,18 @@ void Win32Backend::realize(Form& form) {
     fw.finish();
 }
 
-void Win32Backend::post(Form& form, const Message& m) {
+bool Win32Backend::post(Form& form, const Message& m) {
     FormWindow* fw = windowOf(form);
     if (!fw || !fw->hwnd()) throw std::logic_error("A message was posted to the form " + form.name() + " without window");
-    PostMessageW(fw->hwnd(), m.msg, m.wParam, m.lParam);
+    return PostMessageW(fw->hwnd(), m.msg, m.wParam, m.lParam) != FALSE;
+}
+
+void Win32Backend::acceptFromOtherPrograms(Form& form, std::uint32_t msg) {
+    FormWindow* fw = windowOf(form);
+    // Systems without the function have no integrity levels to filter by. A refusal
+    // costs only the requests of lower-level starts; the program runs on regardless.
+    if (fw && fw->hwnd() && system_.ChangeWindowMessageFilterEx)
+        system_.ChangeWindowMessageFilterEx(fw->hwnd(), msg, MSGFLT_ALLOW, nullptr);
 }
 
 std::intptr_t Win32Backend::defaultProc(Form& form, Message& m) {

@@ -40,7 +40,8 @@ public:
     void initialise(Application& app) override;
     void titleChanged(Application& app) override;
     void realize(Form& form) override;
-    void post(Form& form, const Message& m) override;
+    bool post(Form& form, const Message& m) override;
+    void acceptFromOtherPrograms(Form& form, std::uint32_t msg) override;
     ModalResult messageBox(Form* owner, BoxKind kind, const std::string& text) override;
     void popup(PopupMenu& menu) override;
     std::intptr_t defaultProc(Form& form, Message& m) override;
