@@ -119,6 +119,66 @@ TEST_F(EngineTest, SwitchRoutinesSetSideLabelsAndIcon) {
     EXPECT_TRUE(f.InLowState);
 }
 
+TEST_F(EngineTest, EachSwitchRoutineBlanksTheOtherTwoActiveLabels) {
+    auto& f = running();
+    const struct {
+        const char* name;
+        void (app::TStellmarkForm::*routine)();
+        ui::Label* active;
+    } cases[] = {{"high", &app::TStellmarkForm::SwitchToHigh, f.Labelhighselect},
+                 {"low", &app::TStellmarkForm::SwitchToLow, f.LabelLowSelect},
+                 {"lowest", &app::TStellmarkForm::SwitchToLowest, f.Labellowestselect}};
+    for (const auto& c : cases) {
+        for (ui::Label* l : {f.Labelhighselect, f.LabelLowSelect, f.Labellowestselect}) l->setCaption("Active");
+        (f.*c.routine)();
+        for (ui::Label* l : {f.Labelhighselect, f.LabelLowSelect, f.Labellowestselect})
+            EXPECT_EQ(l->caption(), l == c.active ? "Active" : " ") << c.name << ": " << l->name();
+    }
+}
+
+// The cap is written when either value is above 99, and the capped scheme is then the
+// one recorded as active, so the next switch to another scheme activates that one.
+TEST_F(EngineTest, TheLowestSchemeIsCappedWhenEitherValueIsAbove99AndRecordedAsActive) {
+    auto& f = running();
+    auto& max = win.value(sim::kPowerSaver, kProcSub, kMaxState);
+    const struct { std::uint32_t dc, ac; bool capped; } cases[] = {{100, 50, true}, {99, 100, true}, {99, 99, false}};
+    for (auto c : cases) {
+        max.dc = c.dc;
+        max.ac = c.ac;
+        f.ActiveSchemeGuid = f.GUID_TYPICAL_POWER_SAVINGS;  // balanced recorded before
+        win.clearCalls();
+        f.SwitchToLowest();
+        const std::string at = std::to_string(c.dc) + "/" + std::to_string(c.ac);
+        EXPECT_EQ(win.callsOf("PowerWriteACValueIndex " + std::string(sim::kPowerSaver) + " " + kProcSub).size(),
+                  c.capped ? 1u : 0u) << at;
+        EXPECT_EQ(f.ActiveSchemeGuid, f.GUID_MAX_POWER_SAVINGS) << at;
+        win.clearCalls();
+        f.SwitchToHigh();
+        EXPECT_EQ(win.callsOf("PowerSetActiveScheme"), (std::vector<std::string>{activate(sim::kBalanced)})) << at;
+    }
+}
+
+TEST_F(EngineTest, ForcingOrOverheatingKeepsTheLoadRuleFromSwitching) {
+    auto& f = running();
+    const struct { const char* name; bool forced, overheated; } cases[] = {{"forced", true, false},
+                                                                          {"overheated", false, true}};
+    for (auto c : cases) {
+        f.ForcedLowest = c.forced;
+        f.Overheated = c.overheated;
+        load(90);
+        f.RefreshTimerTimer();
+        EXPECT_EQ(f.CpuLoad, 90) << c.name;
+        load(5);
+        f.RefreshTimerTimer();
+        EXPECT_EQ(f.CpuLoad, 5) << c.name;
+        EXPECT_TRUE(win.powerChanges().empty()) << c.name;
+    }
+    f.ForcedLowest = f.Overheated = false;
+    load(90);
+    f.RefreshTimerTimer();
+    EXPECT_EQ(win.callsOf("PowerSetActiveScheme"), (std::vector<std::string>{activate(sim::kBalanced)}));
+}
+
 TEST_F(EngineTest, SwitchToLowestCapsTheMaximumStateAndActivatesAgain) {
     auto& f = running();
     auto& max = win.value(sim::kPowerSaver, kProcSub, kMaxState);
@@ -165,6 +225,10 @@ TEST_F(EngineTest, SwitchToProfileSchemeMarksASideOnlyForWellKnownSchemes) {
 
 TEST_F(EngineTest, LoadCheckSwitchesStrictlyBeyondTheThresholdsAndCountsTheMinimumTime) {
     auto& f = running();  // low 20, high 75, minimum 4 s, checks every 1 s
+    load(20);
+    f.RefreshTimerTimer();  // exactly the low threshold: nothing
+    EXPECT_EQ(f.CpuLoad, 20);
+    EXPECT_TRUE(win.powerChanges().empty());
     load(75);
     f.RefreshTimerTimer();  // exactly the high threshold: nothing
     EXPECT_EQ(f.CpuLoad, 75);
@@ -331,6 +395,10 @@ TEST_F(EngineTest, IdleTestWorksAcrossTheWrapOfTheTickCounter) {
     win.tick = 0x100000000ull + 1000;  // the 32-bit counter has wrapped to 1000
     win.lastInputTick = 0xFFFFFFFFu - 500;  // 1501 ms ago
     EXPECT_TRUE(f.CheckIdleAndBattery());
+    win.lastInputTick = 0xFFFFFFFFu - 400000;  // 401001 ms ago: beyond the 5 minutes
+    EXPECT_FALSE(f.CheckIdleAndBattery());
+    EXPECT_TRUE(f.UserIdle);
+    win.lastInputTick = 0xFFFFFFFFu - 500;
     win.failing.insert("GetSystemPowerStatus");
     f.CheckBoxDC->setChecked(true);
     f.OnBattery = true;

@@ -65,8 +65,9 @@ TEST_F(HousekeepingTest, IdleForcingSavesTheSideAndItsReleaseLeavesTheLoadRuleIn
     EXPECT_TRUE(f.UserIdle);
     EXPECT_EQ(activations(), (std::vector<std::string>{activation(sim::kPowerSaver)}));
     EXPECT_EQ(f.theTrayIcon->hint(), "Idle CPU 0% 0C");
-    f.TimerCpuTempTimer();  // still idle: not activated again
+    f.TimerCpuTempTimer();  // still idle: not activated again, the saved side kept
     EXPECT_EQ(activations().size(), 1u);
+    EXPECT_TRUE(f.SavedWasHigh);
     back();
     f.TimerCpuTempTimer();
     EXPECT_FALSE(f.ForcedLowest);
@@ -108,8 +109,12 @@ TEST_F(HousekeepingTest, OverheatingStartsAtTheLimitHoldsAtFiftyAndEndsBelow) {
     f.TimerCpuTempTimer();
     EXPECT_TRUE(f.Overheated);
     temperature(49);
+    win.clearCalls();
     f.TimerCpuTempTimer();
     EXPECT_FALSE(f.Overheated);
+    // While active the release makes no switch of its own: the load check decides.
+    EXPECT_TRUE(win.powerChanges().empty());
+    EXPECT_TRUE(f.InLowState);
     // A failed reading (-1) during overheating also ends it.
     temperature(95);
     f.TimerCpuTempTimer();

@@ -64,14 +64,29 @@ TEST_F(FormTest, AWindowClosedBeforeStartsShownOnceThenHidden) {
     EXPECT_TRUE(form->RefreshTimer->isEnabled());
 }
 
-TEST_F(FormTest, StartHiddenWhilePausedLeavesTheLoadCheckStopped) {
+// Unlike the pause handler, the start-hidden steps write no status text.
+TEST_F(FormTest, StartHiddenTakesABaselineOnlyWhileActiveAndWritesNoStatus) {
     auto& f = start();
-    f.PauseAction->setChecked(true);
-    f.RefreshTimer->setEnabled(true);
-    send(MsgStartHidden);
-    EXPECT_FALSE(f.Active);
-    EXPECT_FALSE(f.RefreshTimer->isEnabled());
-    EXPECT_FALSE(f.visible());
+    const struct { bool paused; std::size_t baselines; } cases[] = {{false, 1}, {true, 0}};
+    for (auto c : cases) {
+        send(MsgShowWindow);
+        f.PauseAction->setChecked(c.paused);
+        f.RefreshTimer->setEnabled(!c.paused);
+        f.LabelCPU->setCaption("status");
+        f.theTrayIcon->setTrayHint("hint");
+        win.addLoad(10, 10, 10);
+        win.clearCalls();
+        send(MsgStartHidden);
+        EXPECT_EQ(f.Active, !c.paused);
+        EXPECT_EQ(f.RefreshTimer->isEnabled(), !c.paused);
+        EXPECT_FALSE(f.visible());
+        EXPECT_EQ(win.callsOf("GetSystemTimes").size(), c.baselines) << c.paused;
+        if (c.baselines) {
+            EXPECT_EQ(f.LoadBaseline.idle, win.times.idle);
+        }
+        EXPECT_EQ(f.LabelCPU->caption(), "status");
+        EXPECT_EQ(f.theTrayIcon->hint(), "hint");
+    }
 }
 
 TEST_F(FormTest, WndProcRoutesEachMessage) {

@@ -40,6 +40,17 @@ TEST_F(SchemeListTest, TwentyEightNamedSchemesPlusTheThreeFallBacksGiveThirtyOne
     EXPECT_EQ(win.callsOf("PowerEnumerate").size(), 28u);
 }
 
+// Room for one GUID per enumeration, and for 256 UTF-16 units per name, on every call.
+TEST_F(SchemeListTest, ThePowerServiceIsHandedTheSizeOfEachBuffer) {
+    named(3);
+    start();
+    const auto sizeOf = [](const std::string& call) { return call.substr(call.rfind(' ') + 1); };
+    ASSERT_EQ(win.callsOf("PowerEnumerate").size(), 4u);
+    for (const auto& c : win.callsOf("PowerEnumerate")) EXPECT_EQ(sizeOf(c), "16") << c;
+    ASSERT_EQ(win.callsOf("PowerReadFriendlyName").size(), 6u);  // the fall-backs' names too
+    for (const auto& c : win.callsOf("PowerReadFriendlyName")) EXPECT_EQ(sizeOf(c), "512") << c;
+}
+
 TEST_F(SchemeListTest, NamelessSchemesAreLeftOutAndDoNotUseUpTheLimit) {
     named(3, 1);
     win.addScheme(guidN(100), u"");

@@ -88,6 +88,15 @@ TEST_F(TemperatureTest, AReaderStillTestingIsReplacedByAFreshCopyFoundByThePoll)
     EXPECT_EQ(f.ReaderWindow, win.windows[0].handle);
 }
 
+TEST_F(TemperatureTest, OnlyTheFirstWindowTheSearchFindsIsTested) {
+    win.files.insert("caldrix2.exe");
+    win.addWindow(kFirstClass, "testing");
+    win.addWindow(kFifthClass, "77");  // a valid reader, but of a class searched later
+    auto& f = create();
+    EXPECT_EQ(f.ReaderWindow, 0u);
+    EXPECT_EQ(win.callsOf("ShellExecuteA").size(), 1u);
+}
+
 TEST_F(TemperatureTest, ThePollWaitsForAValidReadingAfterTheTestingPhaseAndGivesUpAt4000) {
     win.files.insert("caldrix2.exe");
     auto& f = create();  // no reader window: started, one poll posted
