@@ -110,11 +110,14 @@ HWND resolve(const wchar_t* spec) {
     return FindWindowExW(nullptr, nullptr, cls.c_str(), colon + 1);
 }
 
-// A process named by its id or by one of its windows.
+// A process named by its id (decimal) or by one of its windows (hex "0x..." or
+// "class:caption"). A decimal number is always the id: Wine takes a small number such
+// as a process id for the window whose handle has the same low bits.
 DWORD processArg(const wchar_t* spec) {
     unsigned long long v = 0;
-    if (!parseNumber(spec, v)) return processOf(resolve(spec));
-    return IsWindow((HWND)(UINT_PTR)v) ? processOf((HWND)(UINT_PTR)v) : (DWORD)v;
+    const bool hex = spec[0] == L'0' && (spec[1] == L'x' || spec[1] == L'X');
+    if (!hex && parseNumber(spec, v)) return (DWORD)v;
+    return processOf(resolve(spec));
 }
 
 // Every top-level window with this class and caption, in Z order; "*" matches any.
@@ -260,6 +263,40 @@ int cmdPost(int argc, wchar_t** argv) {
     putHwnd("hwnd", h);
     putClock("clock", clockMs());
     return ok ? 0 : 1;
+}
+
+// send <window> <message> <wparam> <lparam>: sent, waiting at most 2 s for the answer,
+// which is printed as result.
+int cmdSend(int argc, wchar_t** argv) {
+    if (argc != 4) return 2;
+    HWND h = resolve(argv[0]);
+    if (!h || !IsWindow(h)) {
+        std::fprintf(stderr, "no such window: %s\n", utf8(argv[0]).c_str());
+        return 1;
+    }
+    DWORD_PTR result = 0;
+    bool answered = SendMessageTimeoutW(h, (UINT)number(argv[1]), (WPARAM)number(argv[2]), (LPARAM)number(argv[3]),
+                                        SMTO_ABORTIFHUNG, 2000, &result) != 0;
+    put("result", (long long)(LONG_PTR)result);
+    return answered ? 0 : 1;
+}
+
+// wait-popup <pid|window> <timeout>: the open popup menu (class #32768) of a process.
+int cmdWaitPopup(int argc, wchar_t** argv) {
+    if (argc != 2) return 2;
+    DWORD pid = processArg(argv[0]);
+    double until = clockMs() + (double)number(argv[1]);
+    for (;;) {
+        for (HWND h : topLevelWindows()) {
+            if (!IsWindowVisible(h) || className(h) != L"#32768" || processOf(h) != pid) continue;
+            putHwnd("hwnd", h);
+            return 0;
+        }
+        if (clockMs() >= until) break;
+        Sleep(20);
+    }
+    putHwnd("hwnd", nullptr);
+    return 1;
 }
 
 // state <window>
@@ -706,6 +743,8 @@ const Command kCommands[] = {
     {L"wait-window", cmdWaitWindow, "wait-window <class> <caption> <timeout> [exists|visible|hidden|gone]"},
     {L"wait-gone", cmdWaitGone, "wait-gone <window> <timeout>"},
     {L"post", cmdPost, "post <window> <message> <wparam> <lparam>"},
+    {L"send", cmdSend, "send <window> <message> <wparam> <lparam>"},
+    {L"wait-popup", cmdWaitPopup, "wait-popup <pid|window> <timeout>"},
     {L"state", cmdState, "state <window>"},
     {L"list-children", cmdChildren, "list-children <window>"},
     {L"windows", cmdWindows, "windows <pid|window>"},

@@ -12,6 +12,8 @@
 //                              standard catalogue below.
 //   STELLMARK_POWER_LOG        log file (UTF-8), one line per changing call, opened, appended
 //                              and closed for each line. Unset: no log.
+//   STELLMARK_POWER_LOADED_LOG file (UTF-8) to which every copy of this DLL that a process
+//                              loads appends the path it was loaded from. Unset: nothing.
 //
 // Catalogue lines (blank lines and lines starting with # are ignored; fields are separated
 // by spaces; GUIDs are braced, any case; "text" is the rest of the line after one space,
@@ -620,6 +622,24 @@ DWORD rangeValue(const char* function, const GUID* subgroup, const GUID* setting
 }  // namespace
 
 extern "C" {
+
+// Tells a test which file the loader took: this one in the system folder, or a copy of
+// it planted beside the program.
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason != DLL_PROCESS_ATTACH) return TRUE;
+    const std::wstring logPath = windowsPath(environment(L"STELLMARK_POWER_LOADED_LOG"));
+    if (logPath.empty()) return TRUE;
+    wchar_t path[MAX_PATH] = {};
+    const DWORD n = GetModuleFileNameW(instance, path, MAX_PATH);
+    HANDLE f = CreateFileW(logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return TRUE;
+    const std::string line = "loaded " + utf8FromWide(std::wstring_view(path, n)) + "\n";
+    DWORD written = 0;
+    WriteFile(f, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    CloseHandle(f);
+    return TRUE;
+}
 
 // Lets a test tell this DLL from Wine's built-in one, which has the same file name.
 DWORD WINAPI StellmarkSimulatedPowerService(void) { return 1; }
