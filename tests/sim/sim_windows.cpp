@@ -34,7 +34,7 @@ std::vector<std::string> SimWindows::powerChanges() const {
 }
 
 platform::Platform SimWindows::platform(int argumentCount) {
-    return platform::Platform{*this, *this, *this, *this, *this, *this, argumentCount};
+    return platform::Platform{*this, *this, *this, *this, *this, *this, *this, *this, argumentCount};
 }
 
 // ---- files, shell and WMI ----
@@ -64,13 +64,90 @@ bool SimWindows::QueryThermalZoneTemperatures(std::vector<std::optional<std::int
 platform::Window SimWindows::addWindow(const std::string& cls, const std::string& title, bool visible) {
     platform::Window h = nextHandle_;
     nextHandle_ += 0x10;
-    windows.push_back({h, cls, title, visible});
+    SimWindow w;
+    w.handle = h;
+    w.className = cls;
+    w.title = title;
+    w.visible = visible;
+    windows.push_back(w);
+    return h;
+}
+
+platform::Window SimWindows::addProcessWindow(std::uint32_t processId, const std::string& cls,
+                                              const std::string& title) {
+    platform::Window h = addWindow(cls, title);
+    SimWindow* w = window(h);
+    w->processId = processId;
+    w->threadId = processId + 1;
     return h;
 }
 
 void SimWindows::removeWindow(platform::Window w) {
     windows.erase(std::remove_if(windows.begin(), windows.end(), [w](const SimWindow& s) { return s.handle == w; }),
                   windows.end());
+}
+
+SimWindow* SimWindows::window(platform::Window w) {
+    for (auto& s : windows)
+        if (s.handle == w) return &s;
+    return nullptr;
+}
+
+void SimWindows::raise(platform::Window w) {
+    auto it = std::find_if(windows.begin(), windows.end(), [w](const SimWindow& s) { return s.handle == w; });
+    if (it != windows.end()) std::rotate(windows.begin(), it, it + 1);
+}
+
+bool SimWindows::EnumWindows(const std::function<bool(platform::Window)>& callback) {
+    record("EnumWindows");
+    if (fails("EnumWindows")) return false;
+    // The callback may change the windows; it sees those that were there at the start.
+    std::vector<platform::Window> order;
+    order.reserve(windows.size());
+    for (const auto& w : windows) order.push_back(w.handle);
+    for (platform::Window h : order)
+        if (!callback(h)) break;
+    return true;
+}
+
+bool SimWindows::GetWindowInfo(platform::Window w, platform::WindowInfo& info) {
+    record("GetWindowInfo " + hex(w));
+    SimWindow* s = window(w);
+    if (!s || !s->infoReadable || fails("GetWindowInfo")) return false;
+    info.style = s->style();
+    info.exStyle = 0;
+    return true;
+}
+
+std::uint32_t SimWindows::GetWindowThreadProcessId(platform::Window w, std::uint32_t* processId) {
+    record("GetWindowThreadProcessId " + hex(w));
+    SimWindow* s = window(w);
+    if (!s || fails("GetWindowThreadProcessId")) return 0;
+    if (processId) *processId = s->processId;
+    return s->threadId;
+}
+
+platform::Window SimWindows::GetForegroundWindow() {
+    record("GetForegroundWindow");
+    return foregroundWindow;
+}
+
+platform::Window SimWindows::GetShellWindow() { return shellWindow; }
+
+platform::Window SimWindows::GetDesktopWindow() { return desktopWindow; }
+
+std::int32_t SimWindows::DwmGetWindowAttribute(platform::Proc entry, platform::Window w, std::uint32_t attribute,
+                                               void* value, std::uint32_t size) {
+    record("DwmGetWindowAttribute " + hex(w) + " " + std::to_string(attribute) + " " + std::to_string(size));
+    constexpr std::int32_t E_FAIL_ = static_cast<std::int32_t>(0x80004005u);
+    constexpr std::int32_t E_INVALIDARG_ = static_cast<std::int32_t>(0x80070057u);
+    auto p = procs_.find(entry);
+    if (p == procs_.end() || p->second != "dwmapi.dll!DwmGetWindowAttribute" || fails("DwmGetWindowAttribute"))
+        return E_FAIL_;
+    SimWindow* s = window(w);
+    if (!s || attribute != platform::DWMWA_CLOAKED_ || size != 4) return E_INVALIDARG_;
+    std::memcpy(value, &s->cloaked, 4);
+    return 0;
 }
 
 platform::Window SimWindows::FindWindowExA(platform::Window parent, platform::Window childAfter,

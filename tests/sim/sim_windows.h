@@ -19,6 +19,37 @@ struct SimWindow {
     platform::Window handle;
     std::string className, title;
     bool visible = true;
+    bool minimized = false;
+    std::uint32_t cloaked = 0;      // the DWMWA_CLOAKED value; 0 is not cloaked
+    std::uint32_t extraStyle = 0;   // style bits besides WS_VISIBLE and WS_MINIMIZE
+    std::uint32_t processId = 0, threadId = 0;
+    bool infoReadable = true;       // false: GetWindowInfo fails for it
+    std::uint32_t style() const {
+        return extraStyle | (visible ? platform::WS_VISIBLE_ : 0u) | (minimized ? platform::WS_MINIMIZE_ : 0u);
+    }
+};
+
+struct SimProcess {
+    std::uint32_t processId = 0, parentProcessId = 0;
+    std::string exeFile;
+    std::uint32_t priorityClass = platform::NORMAL_PRIORITY_CLASS_;
+    std::optional<platform::PowerThrottlingState> throttling;  // none given yet
+    std::uint32_t ioPriority = 2;
+    std::uint64_t affinity = 0;
+    std::uint32_t allowedAccess = 0x1FFFFF;  // the rights it may be opened with
+    platform::ProcessTimes times;
+    bool exited = false;  // ended, but its object lives on: openable, not in snapshots
+};
+
+// A registry value as stored: its type and raw bytes.
+struct RegValue {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+};
+
+// Registry names compare without regard to ASCII case.
+struct CaseLess {
+    bool operator()(const std::string& a, const std::string& b) const;
 };
 
 struct PostedMessage {
@@ -48,7 +79,9 @@ class SimWindows : public platform::Windows,
                    public platform::SystemInfo,
                    public platform::PowerService,
                    public platform::Shell,
-                   public platform::Wmi {
+                   public platform::Wmi,
+                   public platform::Processes,
+                   public platform::UserRegistry {
 public:
     SimWindows();
 
@@ -61,13 +94,23 @@ public:
     // Only the power-service calls that change something (writes, activation).
     std::vector<std::string> powerChanges() const;
     void clearCalls() { calls.clear(); }
+    // Off: calls are not written down (for long runs that only count).
+    bool recordCalls = true;
 
     // ---- windows ----
-    std::vector<SimWindow> windows;
+    std::vector<SimWindow> windows;  // in z-order, front first
     std::vector<PostedMessage> posted;
+    // Adds the window at the bottom of the z-order.
     platform::Window addWindow(const std::string& cls, const std::string& title, bool visible = true);
+    // Adds a window of the process at the bottom of the z-order.
+    platform::Window addProcessWindow(std::uint32_t processId, const std::string& cls, const std::string& title);
     void removeWindow(platform::Window w);
+    SimWindow* window(platform::Window w);
+    // Moves the window to the front of the z-order.
+    void raise(platform::Window w);
     std::uint32_t lastInputTick = 0;
+    platform::Window foregroundWindow = 0;
+    platform::Window shellWindow = 0x10, desktopWindow = 0x20;
 
     platform::Window FindWindowExA(platform::Window parent, platform::Window childAfter, const char* className,
                                    const char* windowName) override;
@@ -76,6 +119,14 @@ public:
     int GetClassNameA(platform::Window w, char* buffer, int maxCount) override;
     bool IsWindow(platform::Window w) override;
     bool GetLastInputInfo(std::uint32_t& lastInputTick) override;
+    bool EnumWindows(const std::function<bool(platform::Window)>& callback) override;
+    bool GetWindowInfo(platform::Window w, platform::WindowInfo& info) override;
+    std::uint32_t GetWindowThreadProcessId(platform::Window w, std::uint32_t* processId) override;
+    platform::Window GetForegroundWindow() override;
+    platform::Window GetShellWindow() override;
+    platform::Window GetDesktopWindow() override;
+    std::int32_t DwmGetWindowAttribute(platform::Proc entry, platform::Window w, std::uint32_t attribute, void* value,
+                                       std::uint32_t size) override;
 
     // ---- clock ----
     std::uint64_t tick = 1000000;  // milliseconds since boot
@@ -131,11 +182,121 @@ public:
     std::vector<std::optional<std::int64_t>> thermalRows;
     bool QueryThermalZoneTemperatures(std::vector<std::optional<std::int64_t>>& rows) override;
 
+    // ---- processes, token, libraries (sim_processes.cpp) ----
+    std::map<std::uint32_t, SimProcess> processes;  // snapshots list them in id order
+    std::uint32_t currentProcessId = 4000;
+    std::uint64_t systemAffinityMask = 0xF, processAffinityMask = 0xF;
+    std::map<std::string, std::string> environment;
+    std::uint32_t lastError = 0;
+    // The user-interface thread's own token: none until it impersonates itself.
+    bool threadToken = false;
+    bool impersonating = false;
+    std::set<std::string> heldPrivileges{"SeDebugPrivilege", "SeIncreaseBasePriorityPrivilege"};
+    std::set<std::string> enabledPrivileges;
+    // The libraries of the system folder with the functions each exports.
+    std::map<std::string, std::set<std::string>, CaseLess> systemLibraries{
+        {"dwmapi.dll", {"DwmGetWindowAttribute"}}, {"kernel32.dll", {"SetProcessInformation"}}};
+    bool ntSetInformationProcessFound = true;  // false: ntdll lacks it
+    std::uint32_t executionState = platform::ES_CONTINUOUS_;  // the thread's last lasting request
+
+    // A running process of normal priority with the system's affinity.
+    SimProcess& addProcess(std::uint32_t processId, const std::string& exeFile = "program.exe");
+    SimProcess* process(std::uint32_t processId);
+    // Ends the process: it leaves snapshots; with keepObject it can still be opened and
+    // reports its exit time, otherwise it is gone.
+    void endProcess(std::uint32_t processId, bool keepObject = false);
+    // Kernel handles (processes, tokens, snapshots) open now.
+    std::size_t openHandles() const { return handles_.size(); }
+    std::size_t loadedLibraries() const { return modules_.size(); }
+    // The process a handle was opened for, with its access; 0 when it is no process handle.
+    std::uint32_t handleAccess(platform::Handle h) const;
+
+    bool GetProcessAffinityMask(platform::Handle process, std::uint64_t& processMask,
+                                std::uint64_t& systemMask) override;
+    std::uint32_t GetEnvironmentVariableA(const char* name, char* buffer, std::uint32_t size) override;
+    std::uint32_t GetLastError() override { return lastError; }
+    std::uint32_t GetCurrentProcessId() override;
+    bool OpenThreadToken(platform::Handle thread, std::uint32_t access, bool openAsSelf,
+                         platform::Handle& token) override;
+    bool ImpersonateSelf(int impersonationLevel) override;
+    bool LookupPrivilegeValueA(const char* systemName, const char* name, std::uint32_t& luidLow,
+                               std::int32_t& luidHigh) override;
+    bool AdjustTokenPrivileges(platform::Handle token, bool disableAll, const platform::TokenPrivileges* newState,
+                               std::uint32_t bufferLength, platform::TokenPrivileges* previousState,
+                               std::uint32_t* returnLength) override;
+    platform::Module LoadSystemLibrary(const char* name) override;
+    platform::Proc GetProcAddress(platform::Module module, const char* name) override;
+    bool FreeLibrary(platform::Module module) override;
+    platform::Handle OpenProcess(std::uint32_t access, bool inheritHandle, std::uint32_t processId) override;
+    bool CloseHandle(platform::Handle h) override;
+    bool SetPriorityClass(platform::Handle process, std::uint32_t priorityClass) override;
+    std::uint32_t GetPriorityClass(platform::Handle process) override;
+    bool GetProcessTimes(platform::Handle process, platform::ProcessTimes& times) override;
+    bool SetProcessAffinityMask(platform::Handle process, std::uint64_t mask) override;
+    bool SetProcessInformation(platform::Proc entry, platform::Handle process, std::uint32_t informationClass,
+                               const void* information, std::uint32_t size) override;
+    std::int32_t NtSetInformationProcess(platform::Handle process, std::uint32_t informationClass,
+                                         const void* information, std::uint32_t length) override;
+    platform::Handle CreateToolhelp32Snapshot(std::uint32_t flags, std::uint32_t processId) override;
+    bool Process32First(platform::Handle snapshot, platform::ProcessEntry& entry) override;
+    bool Process32Next(platform::Handle snapshot, platform::ProcessEntry& entry) override;
+    std::uint32_t SetThreadExecutionState(std::uint32_t flags) override;
+
+    // ---- the current user's registry (sim_registry.cpp) ----
+    // Key paths without a leading backslash -> their values.
+    std::map<std::string, std::map<std::string, RegValue, CaseLess>, CaseLess> registry;
+    const RegValue* regValue(const std::string& key, const std::string& name) const;
+    void setRegValue(const std::string& key, const std::string& name, std::uint32_t type,
+                     std::vector<std::uint8_t> data);
+    void setRegDword(const std::string& key, const std::string& name, std::uint32_t value);
+    // UTF-8 text stored as REG_SZ in UTF-16 with its terminating null.
+    void setRegString(const std::string& key, const std::string& name, const std::string& text);
+    void setRegGuid(const std::string& key, const std::string& name, const platform::Guid& g);
+    // The DWORD stored under that name, if it is one.
+    std::optional<std::uint32_t> regDword(const std::string& key, const std::string& name) const;
+    // A REG_SZ value as UTF-8, without the terminating null.
+    std::optional<std::string> regString(const std::string& key, const std::string& name) const;
+    std::size_t openKeys() const { return keys_.size(); }
+
+    std::int32_t RegOpenKeyExA(const char* subKey, std::uint32_t access, platform::Key& key) override;
+    std::int32_t RegCreateKeyExA(const char* subKey, std::uint32_t access, platform::Key& key) override;
+    std::int32_t RegCloseKey(platform::Key key) override;
+    std::int32_t RegQueryValueExA(platform::Key key, const char* name, std::uint32_t* type, std::uint8_t* data,
+                                 std::uint32_t* size) override;
+    std::int32_t RegSetValueExA(platform::Key key, const char* name, std::uint32_t type, const std::uint8_t* data,
+                               std::uint32_t size) override;
+    std::int32_t RegDeleteValueA(platform::Key key, const char* name) override;
+
     platform::Platform platform(int argumentCount = 0);
 
 private:
-    bool fails(const char* name) const { return failing.count(name) != 0; }
-    void record(std::string line) { calls.push_back(std::move(line)); }
+    struct SimHandle {
+        enum Kind { Process, Token, Snapshot } kind;
+        std::uint32_t processId = 0, access = 0;
+        std::vector<platform::ProcessEntry> entries;  // a snapshot's processes
+        std::size_t next = 0;
+    };
+    struct SimKey {
+        std::string path;
+        std::uint32_t access = 0;
+    };
+    SimProcess* openedProcess(platform::Handle h, std::uint32_t needed);
+    bool nextEntry(platform::Handle snapshot, platform::ProcessEntry& entry, bool first);
+    platform::Handle newHandle(SimHandle h);
+    SimKey* openedKey(platform::Key k, std::uint32_t needed);
+    std::map<platform::Handle, SimHandle> handles_;
+    platform::Handle nextKernelHandle_ = 0x100;
+    std::map<platform::Module, std::string> modules_;
+    platform::Module nextModule_ = 0x7000000;
+    std::map<platform::Proc, std::string> procs_;  // entry point -> "library!function"
+    std::map<platform::Key, SimKey> keys_;
+    platform::Key nextKey_ = 0x200;
+
+private:
+    bool fails(const std::string& name) const { return !failing.empty() && failing.count(name) != 0; }
+    void record(std::string line) {
+        if (recordCalls) calls.push_back(std::move(line));
+    }
     SettingValue* find(const platform::Guid& scheme, const platform::Guid& subgroup, const platform::Guid& setting);
     platform::Window nextHandle_ = 0x1000;
 };

@@ -33,7 +33,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     platform::win32::Win32PowerService power;
     platform::win32::Win32Shell shell;
     platform::win32::Win32Wmi wmi;
-    platform::Platform os{windows, clock, system, power, shell, wmi, argumentCount()};
+    platform::win32::Win32Processes processes;
+    platform::win32::Win32UserRegistry registry;
+    platform::Platform os{windows, clock, system, power, shell, wmi, processes, registry, argumentCount()};
     // A second start, which the user has just brought up, passes the foreground on
     // to the running copy that it asks to show its window.
     AllowSetForegroundWindow(ASFW_ANY);

@@ -20,6 +20,7 @@ public:
     SystemLibrary& operator=(const SystemLibrary&) = delete;
 
     bool loaded() const { return module_ != nullptr; }
+    HMODULE handle() const { return module_; }
 
     // The function of that name, or null when the library or the function is missing.
     template <class F> F function(const char* name) const {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <exception>
 #include <optional>
 
 namespace platform::win32 {
@@ -74,6 +75,63 @@ bool Win32Windows::GetLastInputInfo(std::uint32_t& lastInputTick) {
     if (!::GetLastInputInfo(&info)) return false;
     lastInputTick = info.dwTime;
     return true;
+}
+
+namespace {
+struct EnumState {
+    const std::function<bool(Window)>* callback;
+    bool stopped = false;
+    std::exception_ptr error;
+};
+
+// An exception must not unwind through the operating system's frames: it is kept and
+// thrown again once EnumWindows has returned.
+BOOL CALLBACK enumWindowsProc(HWND h, LPARAM parameter) {
+    auto* state = reinterpret_cast<EnumState*>(parameter);
+    try {
+        if ((*state->callback)(fromHwnd(h))) return TRUE;
+    } catch (...) {
+        state->error = std::current_exception();
+    }
+    state->stopped = true;
+    return FALSE;
+}
+}  // namespace
+
+bool Win32Windows::EnumWindows(const std::function<bool(Window)>& callback) {
+    EnumState state{&callback, false, nullptr};
+    const BOOL ok = ::EnumWindows(enumWindowsProc, reinterpret_cast<LPARAM>(&state));
+    if (state.error) std::rethrow_exception(state.error);
+    return ok != FALSE || state.stopped;
+}
+
+bool Win32Windows::GetWindowInfo(Window w, WindowInfo& info) {
+    WINDOWINFO wi{};
+    wi.cbSize = sizeof wi;
+    if (!::GetWindowInfo(toHwnd(w), &wi)) return false;
+    info.style = wi.dwStyle;
+    info.exStyle = wi.dwExStyle;
+    return true;
+}
+
+std::uint32_t Win32Windows::GetWindowThreadProcessId(Window w, std::uint32_t* processId) {
+    DWORD pid = 0;
+    const DWORD thread = ::GetWindowThreadProcessId(toHwnd(w), &pid);
+    if (thread && processId) *processId = pid;
+    return thread;
+}
+
+Window Win32Windows::GetForegroundWindow() { return fromHwnd(::GetForegroundWindow()); }
+
+Window Win32Windows::GetShellWindow() { return fromHwnd(::GetShellWindow()); }
+
+Window Win32Windows::GetDesktopWindow() { return fromHwnd(::GetDesktopWindow()); }
+
+std::int32_t Win32Windows::DwmGetWindowAttribute(Proc entry, Window w, std::uint32_t attribute, void* value,
+                                                 std::uint32_t size) {
+    if (!entry) return E_POINTER;
+    auto fn = reinterpret_cast<HRESULT(WINAPI*)(HWND, DWORD, PVOID, DWORD)>(entry);
+    return fn(toHwnd(w), attribute, value, size);
 }
 
 // ---- Clock ----

@@ -1,6 +1,9 @@
 // The platform interfaces bound to the real Windows functions of the same names.
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include "platform/platform.h"
 #include "platform/win32/system_library.h"
 
@@ -14,6 +17,14 @@ public:
     int GetClassNameA(Window w, char* buffer, int maxCount) override;
     bool IsWindow(Window w) override;
     bool GetLastInputInfo(std::uint32_t& lastInputTick) override;
+    bool EnumWindows(const std::function<bool(Window)>& callback) override;
+    bool GetWindowInfo(Window w, WindowInfo& info) override;
+    std::uint32_t GetWindowThreadProcessId(Window w, std::uint32_t* processId) override;
+    Window GetForegroundWindow() override;
+    Window GetShellWindow() override;
+    Window GetDesktopWindow() override;
+    std::int32_t DwmGetWindowAttribute(Proc entry, Window w, std::uint32_t attribute, void* value,
+                                       std::uint32_t size) override;
 };
 
 class Win32Clock final : public Clock {
@@ -71,6 +82,61 @@ private:
     ReadIndex readACValueIndex_ = nullptr, readDCValueIndex_ = nullptr;
     ReadIndex readACDefaultIndex_ = nullptr, readDCDefaultIndex_ = nullptr;
     WriteIndex writeACValueIndex_ = nullptr, writeDCValueIndex_ = nullptr;
+};
+
+// Processes, the thread's token and the optional functions (win32_processes.cpp).
+// ntdll is a known library, but NtSetInformationProcess is not documented for
+// linking, so it is looked up at run time too.
+class Win32Processes final : public Processes {
+public:
+    Win32Processes();
+    bool GetProcessAffinityMask(Handle process, std::uint64_t& processMask, std::uint64_t& systemMask) override;
+    std::uint32_t GetEnvironmentVariableA(const char* name, char* buffer, std::uint32_t size) override;
+    std::uint32_t GetLastError() override;
+    std::uint32_t GetCurrentProcessId() override;
+    bool OpenThreadToken(Handle thread, std::uint32_t access, bool openAsSelf, Handle& token) override;
+    bool ImpersonateSelf(int impersonationLevel) override;
+    bool LookupPrivilegeValueA(const char* systemName, const char* name, std::uint32_t& luidLow,
+                               std::int32_t& luidHigh) override;
+    bool AdjustTokenPrivileges(Handle token, bool disableAll, const TokenPrivileges* newState,
+                               std::uint32_t bufferLength, TokenPrivileges* previousState,
+                               std::uint32_t* returnLength) override;
+    Module LoadSystemLibrary(const char* name) override;
+    Proc GetProcAddress(Module module, const char* name) override;
+    bool FreeLibrary(Module module) override;
+    Handle OpenProcess(std::uint32_t access, bool inheritHandle, std::uint32_t processId) override;
+    bool CloseHandle(Handle h) override;
+    bool SetPriorityClass(Handle process, std::uint32_t priorityClass) override;
+    std::uint32_t GetPriorityClass(Handle process) override;
+    bool GetProcessTimes(Handle process, ProcessTimes& times) override;
+    bool SetProcessAffinityMask(Handle process, std::uint64_t mask) override;
+    bool SetProcessInformation(Proc entry, Handle process, std::uint32_t informationClass, const void* information,
+                               std::uint32_t size) override;
+    std::int32_t NtSetInformationProcess(Handle process, std::uint32_t informationClass, const void* information,
+                                         std::uint32_t length) override;
+    Handle CreateToolhelp32Snapshot(std::uint32_t flags, std::uint32_t processId) override;
+    bool Process32First(Handle snapshot, ProcessEntry& entry) override;
+    bool Process32Next(Handle snapshot, ProcessEntry& entry) override;
+    std::uint32_t SetThreadExecutionState(std::uint32_t flags) override;
+
+private:
+    SystemLibrary ntdll_{L"ntdll.dll"};
+    LONG(NTAPI* ntSetInformationProcess_)(HANDLE, ULONG, PVOID, ULONG) = nullptr;
+    // The libraries loaded for the system's optional functions, until freed.
+    std::vector<std::unique_ptr<SystemLibrary>> libraries_;
+};
+
+// The current user's registry (win32_registry.cpp).
+class Win32UserRegistry final : public UserRegistry {
+public:
+    std::int32_t RegOpenKeyExA(const char* subKey, std::uint32_t access, Key& key) override;
+    std::int32_t RegCreateKeyExA(const char* subKey, std::uint32_t access, Key& key) override;
+    std::int32_t RegCloseKey(Key key) override;
+    std::int32_t RegQueryValueExA(Key key, const char* name, std::uint32_t* type, std::uint8_t* data,
+                                 std::uint32_t* size) override;
+    std::int32_t RegSetValueExA(Key key, const char* name, std::uint32_t type, const std::uint8_t* data,
+                               std::uint32_t size) override;
+    std::int32_t RegDeleteValueA(Key key, const char* name) override;
 };
 
 }  // namespace platform::win32
