@@ -8,7 +8,10 @@
 namespace app {
 
 TStellmarkForm::TStellmarkForm(ui::Application& application, platform::Platform& platform)
-    : ui::Form(application, "StellmarkForm"), os_(platform) {}
+    : ui::Form(application, "StellmarkForm"),
+      Primitives(platform.processes, platform.windows),
+      Profiles(platform.windows, Primitives, *this),
+      os_(platform) {}
 
 template <class T> T* TStellmarkForm::control(const char* name) {
     T* c = get<T>(name);
@@ -121,6 +124,13 @@ void TStellmarkForm::create() {
     ui::loadDesign(*this, mainFormDesign());
     bindControls();
     bindHandlers();
+    Settings = std::make_unique<settings::SettingsStore>(
+        os_.registry,
+        settings::SettingsParts{MinimizeNoticeShown, SettingsDirty, LowCpu, HighCpu, ChecksTime, MinTime,
+                                LowSchemeGuid, HighSchemeGuid, LowestSchemeGuid, GUID_MAX_POWER_SAVINGS,
+                                GUID_TYPICAL_POWER_SAVINGS, *PauseAction, *ActionTemp, *ActionBoost, *ActionSaver,
+                                *CheckBoxIdle, *CheckBoxDC, *CheckBoxBoostProc, *CheckBoxBoostP, *CheckBoxCore0,
+                                *TrackBarTemp, *TrackBarIdle, Profiles});
     application().backend().realize(*this);
     // A copy running as administrator still hears a normal second start.
     acceptFromOtherPrograms(MsgQuit);
@@ -136,19 +146,20 @@ void TStellmarkForm::destroy() {
 // ---- start sequence ----
 
 void TStellmarkForm::FormCreate() {
-    InitCpuTopology();
+    Primitives.InitCpuTopology();
     CreatingScheme = false;
     ReaderWindow = 0;
     FillCoreLists();
     ClearProcessTable();
-    EnablePrivileges();
-    LoadOptionalFunctions();
+    Profiles.ClearAppliedPids();
+    Primitives.EnablePrivileges();
+    Primitives.LoadOptionalFunctions();
     ForcedLowest = false;
     Overheated = false;
     InitStandardSchemes();
-    SetDefaultProfileRows();
+    Profiles.SetDefaultProfileRows();
     SampleSystemTimes();
-    ReadSettings();
+    Settings->ReadSettings();
     SetSlidersFromOptions();
     InitSettingGuids();
     FillSchemeLists();
@@ -215,7 +226,7 @@ void TStellmarkForm::StartHidden() {
 
 void TStellmarkForm::FormShow() { TimerCpuTempTimer(); }
 
-void TStellmarkForm::FormHide() { SaveSettings(); }
+void TStellmarkForm::FormHide() { Settings->SaveSettings(); }
 
 namespace {
 
@@ -241,7 +252,7 @@ void TStellmarkForm::CloseActionExecute() {
             application().showMessage(kNoticeText);
         }
         MinimizeNoticeShown = true;
-        WriteNoticeShown();
+        Settings->WriteNoticeShown();
         FormHide();
     }
 }
@@ -263,7 +274,7 @@ void TStellmarkForm::FormCloseQuery(bool& canClose) { canClose = true; }
 void TStellmarkForm::FormDestroy() {
     RefreshTimer->setEnabled(false);
     FormHide();
-    FreeOptionalLibraries();
+    Primitives.FreeOptionalLibraries();
     WithdrawKeepAwake();
     if (CheckBoxBoost->checked()) RestoreTrackedProcesses();
     ClearProcessCount();

@@ -2,15 +2,19 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/process_primitives.h"
 #include "platform/platform.h"
+#include "profiles/program_profiles.h"
+#include "settings/settings_store.h"
 #include "ui/ui.h"
 
 namespace app {
 
-class TStellmarkForm : public ui::Form {
+class TStellmarkForm : public ui::Form, private profiles::ProfileEngine {
 public:
     TStellmarkForm(ui::Application& application, platform::Platform& platform);
 
@@ -45,20 +49,12 @@ public:
     void theTrayIconClick();
 
     // ---- start steps and handlers still to be built: they do nothing yet ----
-    void InitCpuTopology() {}
     void FillCoreLists() {}
     void ClearProcessTable() {}
-    void EnablePrivileges() {}
-    void LoadOptionalFunctions() {}
-    void SetDefaultProfileRows() {}
-    void ReadSettings() {}
     void ShowProfileRows() {}
     void UpdateEvenCoreBoxes() {}
     void ComboBoxHiddenSchemeChange() {}
     void ShowPriorityButtons() {}
-    void SaveSettings() {}
-    void WriteNoticeShown() {}
-    void FreeOptionalLibraries() {}
     void WithdrawKeepAwake() {}
     void RestoreTrackedProcesses() {}
     void ClearProcessCount() {}
@@ -66,9 +62,6 @@ public:
     void TrackForeground() {}
     void DiscoverProcesses() {}
     void CheckKeepAwakeLimit() {}
-    // The profile scan of the load check; no row can be defined yet.
-    bool AnyProfileDefined() const { return false; }
-    void ScanProfileWindows() {}
 
     // ---- scheme list and well-known identifiers (engine/scheme_list.cpp) ----
     void InitStandardSchemes();
@@ -120,6 +113,14 @@ public:
     void UpdateTrayHint();
     void PauseActionExecute();
 
+    // ---- subsystems of their own ----
+    // The processor topology, privileges, optional functions and process primitives.
+    engine::ProcessPrimitives Primitives;
+    // The 14 program profile rows with their application.
+    profiles::ProfileTable Profiles;
+    // The settings store; made once the controls it reads into exist.
+    std::unique_ptr<settings::SettingsStore> Settings;
+
     // ---- controls ----
     ui::PageControl* PageControl1;
     ui::Panel *TabSheetOptions, *TabSheetProfiles, *TabSheetSchemes, *Panelbottom;
@@ -165,7 +166,6 @@ public:
     platform::SystemTimes LoadBaseline;
     bool UserIdle = false, OnBattery = false;
     std::uint32_t LastInputTime = 0;  // kept between calls: a failed query measures from it
-    bool ProfileApplied = false, EnumToggle = false;
 
     // Temperature.
     char ReaderText[128]{};
@@ -190,6 +190,20 @@ public:
     platform::Window ForegroundWindow = 0;
 
 private:
+    // What the profile rows ask of the engine.
+    const platform::Guid& activeScheme() const override { return ActiveSchemeGuid; }
+    const platform::Guid& noPreferredScheme() const override { return NO_SUBGROUP_GUID; }
+    const platform::Guid& lowScheme() const override { return LowSchemeGuid; }
+    const platform::Guid& highScheme() const override { return HighSchemeGuid; }
+    const platform::Guid& lowestScheme() const override { return LowestSchemeGuid; }
+    bool forcedLowest() const override { return ForcedLowest; }
+    bool overheated() const override { return Overheated; }
+    bool performanceModeChosen() const override { return CheckBoxBoostP->checked(); }
+    void switchToLow() override { SwitchToLow(); }
+    void switchToHigh() override { SwitchToHigh(); }
+    void switchToLowest() override { SwitchToLowest(); }
+    void switchToProfileScheme(const platform::Guid& scheme) override { SwitchToProfileScheme(scheme); }
+
     template <class T> T* control(const char* name);
     void bindControls();
     void bindHandlers();

@@ -16,11 +16,11 @@ void TStellmarkForm::RefreshTimerTimer() {
         --DwellTicks;
         return;
     }
-    if (AnyProfileDefined()) {
-        ProfileApplied = false;
-        EnumToggle = !EnumToggle;
-        ScanProfileWindows();
-        if (ProfileApplied) return;  // a profile window on screen suspends the load rule
+    if (Profiles.AnyProfileDefined()) {
+        Profiles.ProfileApplied = false;
+        Profiles.EnumToggle = !Profiles.EnumToggle;
+        Profiles.ScanProfileWindows();
+        if (Profiles.ProfileApplied) return;  // a profile window on screen suspends the load rule
     }
     if (!CheckBoxCore0->checked()) ComputeTotalLoad();
     UpdateTrayHint();

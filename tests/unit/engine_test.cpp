@@ -328,6 +328,7 @@ TEST_F(EngineTest, HintTextNamesTheFirstStateThatApplies) {
 TEST_F(EngineTest, PauseStopsTheLoadCheckAndShowsItsText) {
     auto& f = running();
     f.hide();
+    win.clearCalls();
     f.CheckBoxPause->userClick();
     EXPECT_FALSE(f.Active);
     EXPECT_FALSE(f.RefreshTimer->isEnabled());

@@ -24,6 +24,18 @@ protected:
         win.lastInputTick = static_cast<std::uint32_t>(win.tick);
     }
 
+    // The settings key as a first save of the standard options leaves it: every value
+    // the read requires, nothing else.
+    static constexpr char kKey[] = "Software\\KZQStellmark";
+    void storeSettings() {
+        for (auto [name, value] : {std::pair<const char*, std::uint32_t>{"paused", 0}, {"checktemp", 1}, {"checkidle", 1},
+                                   {"lowcpu", 20}, {"highcpu", 75}, {"checkstime", 1000}, {"mintime", 4000},
+                                   {"templimit", 90}, {"idletime", 5}})
+            win.setRegDword(kKey, name, value);
+        win.setRegGuid(kKey, "lowscheme", platform::guidFromText(sim::kPowerSaver));
+        win.setRegGuid(kKey, "highscheme", platform::guidFromText(sim::kBalanced));
+    }
+
     // Creates the main window (running its start sequence) without showing it.
     app::TStellmarkForm& create() {
         application.initialise();

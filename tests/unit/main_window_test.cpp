@@ -31,26 +31,33 @@ TEST_F(FormTest, StartSequenceLeavesTheOptionVariablesEqualToTheSliders) {
 }
 
 TEST_F(FormTest, StartSequenceAppliesTheGapRuleToStoredThresholds) {
-    application.initialise();
-    form = std::make_unique<app::TStellmarkForm>(application, os);
-    application.setMainForm(form.get());
-    form->LowCpu = 80;
-    form->HighCpu = 82;
-    form->MinTime = 20500;  // whole seconds only
-    form->ChecksTime = 9000;  // beyond the slider: clamped
-    form->create();
-    EXPECT_EQ(form->LowCpu, 77);
-    EXPECT_EQ(form->HighCpu, 82);
-    EXPECT_EQ(form->MinTime, 20000);
-    EXPECT_EQ(form->ChecksTime, 6000);
-    EXPECT_EQ(form->RefreshTimer->interval(), 6000u);
+    storeSettings();
+    const struct { std::uint32_t low, high, minTime, checksTime; int lowAfter, highAfter, minAfter, checksAfter; } cases[] = {
+        {80, 82, 20500, 9000, 77, 82, 20000, 6000},  // whole seconds only; beyond the slider: clamped
+        {92, 95, 4500, 0, 90, 95, 4000, 1000},
+        {20, 75, 500, 10000, 20, 75, 3000, 6000},
+    };
+    for (const auto& c : cases) {
+        win.setRegDword(kKey, "lowcpu", c.low);
+        win.setRegDword(kKey, "highcpu", c.high);
+        win.setRegDword(kKey, "mintime", c.minTime);
+        win.setRegDword(kKey, "checkstime", c.checksTime);
+        form.reset();
+        create();
+        EXPECT_EQ(form->LowCpu, c.lowAfter) << c.low;
+        EXPECT_EQ(form->HighCpu, c.highAfter) << c.high;
+        EXPECT_EQ(form->MinTime, c.minAfter) << c.minTime;
+        EXPECT_EQ(form->ChecksTime, c.checksAfter) << c.checksTime;
+        EXPECT_EQ(form->RefreshTimer->interval(), static_cast<std::uint32_t>(c.checksAfter));
+    }
 }
 
 TEST_F(FormTest, AWindowClosedBeforeStartsShownOnceThenHidden) {
+    storeSettings();
+    win.setRegString(kKey, "MShown0", "yes");
     application.initialise();
     form = std::make_unique<app::TStellmarkForm>(application, os);
     application.setMainForm(form.get());
-    form->MinimizeNoticeShown = true;  // as the settings read leaves it
     int shows = 0, hides = 0;
     form->create();
     auto show = form->onShow, hide = form->onHide;
@@ -226,7 +233,13 @@ TEST_F(FormTest, StartSequenceCallsTheSystemInItsFixedOrder) {
         if (kinds.empty() || kinds.back() != name) kinds.push_back(name);
     }
     EXPECT_EQ(kinds, (std::vector<std::string>{
+                         "GetProcessAffinityMask",                        // processor topology
+                         "OpenThreadToken", "ImpersonateSelf", "OpenThreadToken",  // privileges
+                         "LookupPrivilegeValueA", "AdjustTokenPrivileges", "LookupPrivilegeValueA",
+                         "AdjustTokenPrivileges", "CloseHandle",
+                         "LoadSystemLibrary", "GetProcAddress", "LoadSystemLibrary", "GetProcAddress",  // optional functions
                          "GetSystemTimes",                                // first baseline
+                         "RegOpenKeyExA",                                 // the settings read: no key yet
                          "PowerEnumerate", "PowerReadFriendlyName",        // the scheme list
                          "PowerEnumerate", "PowerReadFriendlyName", "PowerEnumerate", "PowerReadFriendlyName",
                          "PowerEnumerate",                                // ... until no more schemes
