@@ -408,3 +408,38 @@ TEST_F(EngineTest, IdleTestWorksAcrossTheWrapOfTheTickCounter) {
 }
 
 }  // namespace
+
+namespace {
+
+// A visible window of a profiled program: its process gets the row's settings, the
+// scheme switches once, and the load rule waits while the window is on screen.
+TEST_F(EngineTest, AProfileWindowOnScreenSuspendsTheLoadRule) {
+    storeSettings();
+    win.setRegString(kKey, "class0", "Game");
+    win.setRegGuid(kKey, "scheme0", platform::guidFromText(sim::kHighPerformance));
+    win.setRegDword(kKey, "CPUpriority0", 3);
+    win.addProcess(50);
+    const platform::Window game = win.addProcessWindow(50, "Game", "A game");
+    auto& f = running();
+    EXPECT_EQ(win.process(50)->priorityClass, platform::NORMAL_PRIORITY_CLASS_);  // not before the first check
+    load(99);
+    f.RefreshTimerTimer();
+    EXPECT_TRUE(f.Profiles.EnumToggle);  // the first scan of a run goes through every window
+    EXPECT_EQ(win.process(50)->priorityClass, platform::ABOVE_NORMAL_PRIORITY_CLASS_);
+    EXPECT_EQ(win.activeScheme, platform::guidFromText(sim::kHighPerformance));
+    EXPECT_EQ(f.Labelhighselect->caption(), "Active");
+    EXPECT_TRUE(win.callsOf("GetSystemTimes").empty());  // no load measured
+    // While the window stays, ticks pass without load, hint or switch.
+    f.DwellTicks = 0;
+    win.clearCalls();
+    f.RefreshTimerTimer();
+    EXPECT_TRUE(win.callsOf("GetSystemTimes").empty());
+    EXPECT_TRUE(win.powerChanges().empty());
+    EXPECT_EQ(win.openHandles(), 0u);
+    // Minimised, it no longer counts: the load rule is back.
+    win.window(game)->minimized = true;
+    f.RefreshTimerTimer();
+    EXPECT_EQ(win.callsOf("GetSystemTimes").size(), 1u);
+}
+
+}  // namespace

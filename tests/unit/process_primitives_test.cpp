@@ -64,11 +64,11 @@ TEST_F(PrimitivesTest, PrivilegesAreEnabledInTheThreadsOwnToken) {
 }
 
 TEST_F(PrimitivesTest, PrivilegesStopAtTheFirstFailure) {
-    const struct { const char* what; std::function<void(sim::SimWindows&)> setUp; int lookups; } cases[] = {
-        {"the token lacks the debug privilege", [](sim::SimWindows& w) { w.heldPrivileges.erase("SeDebugPrivilege"); }, 1},
-        {"the token lacks the second", [](sim::SimWindows& w) { w.heldPrivileges.erase("SeIncreaseBasePriorityPrivilege"); }, 2},
-        {"no lookup", [](sim::SimWindows& w) { w.failing.insert("LookupPrivilegeValueA"); }, 1},
-        {"no impersonation", [](sim::SimWindows& w) { w.failing.insert("ImpersonateSelf"); }, 0},
+    const struct { const char* what; std::function<void(sim::SimWindows&)> setUp; int lookups, opens; } cases[] = {
+        {"the token lacks the debug privilege", [](sim::SimWindows& w) { w.heldPrivileges.erase("SeDebugPrivilege"); }, 1, 2},
+        {"the token lacks the second", [](sim::SimWindows& w) { w.heldPrivileges.erase("SeIncreaseBasePriorityPrivilege"); }, 2, 2},
+        {"no lookup", [](sim::SimWindows& w) { w.failing.insert("LookupPrivilegeValueA"); }, 1, 2},
+        {"no impersonation", [](sim::SimWindows& w) { w.failing.insert("ImpersonateSelf"); }, 0, 1},
     };
     for (const auto& c : cases) {
         sim::SimWindows w;
@@ -76,6 +76,7 @@ TEST_F(PrimitivesTest, PrivilegesStopAtTheFirstFailure) {
         ProcessPrimitives q(w, w);
         EXPECT_FALSE(q.EnablePrivileges()) << c.what;
         EXPECT_EQ(w.callsOf("LookupPrivilegeValueA").size(), static_cast<std::size_t>(c.lookups)) << c.what;
+        EXPECT_EQ(w.callsOf("OpenThreadToken").size(), static_cast<std::size_t>(c.opens)) << c.what;
         EXPECT_EQ(w.openHandles(), 0u) << c.what;
     }
     // A thread that already has a token is not made to impersonate.
