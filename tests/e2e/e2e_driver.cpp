@@ -505,6 +505,18 @@ int cmdAlive(int argc, wchar_t** argv) {
     return alive ? 0 : 1;
 }
 
+// priority <pid>: the process's priority class, as another program reads it.
+int cmdPriority(int argc, wchar_t** argv) {
+    if (argc != 1) return 2;
+    HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, (DWORD)number(argv[0]));
+    if (!p) return 1;
+    DWORD priority = GetPriorityClass(p);
+    CloseHandle(p);
+    if (!priority) return 1;
+    std::printf("priority=0x%lx\n", (unsigned long)priority);
+    return 0;
+}
+
 // kill <pid>: the last resort of a test's clean-up.
 int cmdKill(int argc, wchar_t** argv) {
     if (argc != 1) return 2;
@@ -715,10 +727,17 @@ int cmdRegGet(int argc, wchar_t** argv) {
     RegGetValueW(root, sub.c_str(), argv[1], RRF_RT_ANY, &type, data.data(), &size);
     put("found", 1);
     put("type", (long long)type);
-    if (type == REG_SZ || type == REG_EXPAND_SZ)
+    put("size", (long long)size);
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {
         put("value", oneLine(reinterpret_cast<const wchar_t*>(data.data())));
-    else if (type == REG_DWORD)
+    } else if (type == REG_DWORD) {
         put("value", (long long)*reinterpret_cast<const DWORD*>(data.data()));
+    } else {
+        std::string hex;
+        char b[4];
+        for (DWORD i = 0; i < size; ++i) std::snprintf(b, sizeof b, "%02x", data[i]), hex += b;
+        put("value", hex);
+    }
     return 0;
 }
 
@@ -754,6 +773,7 @@ const Command kCommands[] = {
     {L"run", cmdRun, "run <timeout> <exe> [args...]"},
     {L"wait-exit", cmdWaitExit, "wait-exit <pid> <timeout>"},
     {L"alive", cmdAlive, "alive <pid>"},
+    {L"priority", cmdPriority, "priority <pid>"},
     {L"kill", cmdKill, "kill <pid>"},
     {L"combo", cmdCombo, "combo <combo box>"},
     {L"wait-text", cmdWaitText, "wait-text <window> <regex> <timeout>"},

@@ -234,17 +234,19 @@ stage_case() {
     cd "$CASE_DIR" || die "cannot enter $CASE_DIR"
 }
 
-# start_main: starts a copy of the program, with its output in a log of its own, and
-# waits for its main window; sets PID and HWND.
+# start_main [visible|exists]: starts a copy of the program, with its output in a log
+# of its own, and waits for its main window to be visible (or only to exist, for a copy
+# that goes to the notification area at once); sets PID and HWND.
 start_main() {
+    local want=${1:-visible}
     PID='' HWND=''
     COPIES=$((COPIES + 1))
     WINEDEBUG=${E2E_WINEDEBUG:--all} \
         wine "$CASE_DIR/stellmark.exe" >"$CASE_DIR/stellmark-$COPIES.log" 2>&1 </dev/null &
     BG_JOBS+=($!)
     note "started copy $COPIES (output in stellmark-$COPIES.log)"
-    if ! drv wait-window "$CLASS" "$CAPTION" 15000 visible; then
-        fail "the main window did not become visible within 15 s"
+    if ! drv wait-window "$CLASS" "$CAPTION" 15000 "$want"; then
+        fail "the main window did not come up ($want) within 15 s"
         return 1
     fi
     HWND=$(val hwnd)
