@@ -38,6 +38,15 @@ void toEntry(const PROCESSENTRY32W& in, ProcessEntry& out) {
     out.exeFile[n] = '\0';
 }
 
+// One step through a snapshot, with the size field set as the call requires.
+bool snapshotEntry(BOOL(WINAPI* step)(HANDLE, PROCESSENTRY32W*), Handle snapshot, ProcessEntry& entry) {
+    PROCESSENTRY32W e{};
+    e.dwSize = sizeof e;
+    if (!step(toHandle(snapshot), &e)) return false;
+    toEntry(e, entry);
+    return true;
+}
+
 }  // namespace
 
 Win32Processes::Win32Processes() {
@@ -160,19 +169,11 @@ Handle Win32Processes::CreateToolhelp32Snapshot(std::uint32_t flags, std::uint32
 }
 
 bool Win32Processes::Process32First(Handle snapshot, ProcessEntry& entry) {
-    PROCESSENTRY32W e{};
-    e.dwSize = sizeof e;
-    if (!::Process32FirstW(toHandle(snapshot), &e)) return false;
-    toEntry(e, entry);
-    return true;
+    return snapshotEntry(::Process32FirstW, snapshot, entry);
 }
 
 bool Win32Processes::Process32Next(Handle snapshot, ProcessEntry& entry) {
-    PROCESSENTRY32W e{};
-    e.dwSize = sizeof e;
-    if (!::Process32NextW(toHandle(snapshot), &e)) return false;
-    toEntry(e, entry);
-    return true;
+    return snapshotEntry(::Process32NextW, snapshot, entry);
 }
 
 std::uint32_t Win32Processes::SetThreadExecutionState(std::uint32_t flags) {
