@@ -292,7 +292,6 @@ private:
     std::map<platform::Key, SimKey> keys_;
     platform::Key nextKey_ = 0x200;
 
-private:
     bool fails(const std::string& name) const { return !failing.empty() && failing.count(name) != 0; }
     void record(std::string line) {
         if (recordCalls) calls.push_back(std::move(line));

@@ -24,7 +24,6 @@ std::uint64_t toUint64(const FILETIME& t) {
 
 static_assert(sizeof(TOKEN_PRIVILEGES) == sizeof(TokenPrivileges), "one privilege takes 16 bytes");
 static_assert(sizeof(PROCESS_POWER_THROTTLING_STATE) == sizeof(PowerThrottlingState), "12 bytes");
-static_assert(CURRENT_PROCESS == reinterpret_cast<Handle>(static_cast<HANDLE>(nullptr)) - 1, "pseudo-handle -1");
 
 void toEntry(const PROCESSENTRY32W& in, ProcessEntry& out) {
     out.processId = in.th32ProcessID;
