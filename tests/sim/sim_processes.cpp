@@ -123,7 +123,10 @@ std::uint32_t SimWindows::GetEnvironmentVariableA(const char* name, char* buffer
     return length;
 }
 
-std::uint32_t SimWindows::GetCurrentProcessId() { return currentProcessId; }
+std::uint32_t SimWindows::GetCurrentProcessId() {
+    record("GetCurrentProcessId");
+    return currentProcessId;
+}
 
 // ---- the thread's token ----
 

@@ -132,9 +132,15 @@ platform::Window SimWindows::GetForegroundWindow() {
     return foregroundWindow;
 }
 
-platform::Window SimWindows::GetShellWindow() { return shellWindow; }
+platform::Window SimWindows::GetShellWindow() {
+    record("GetShellWindow");
+    return shellWindow;
+}
 
-platform::Window SimWindows::GetDesktopWindow() { return desktopWindow; }
+platform::Window SimWindows::GetDesktopWindow() {
+    record("GetDesktopWindow");
+    return desktopWindow;
+}
 
 std::int32_t SimWindows::DwmGetWindowAttribute(platform::Proc entry, platform::Window w, std::uint32_t attribute,
                                                void* value, std::uint32_t size) {
