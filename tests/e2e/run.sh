@@ -738,7 +738,7 @@ case_load_switches_high_then_low() {
     fi
     local mark
     mark=$(power_count)
-    [[ $(grep '^PowerSetActiveScheme' "${STELLMARK_POWER_LOG:-/dev/null}" | tail -n 1) == \
+    [[ $(grep -s '^PowerSetActiveScheme' "${STELLMARK_POWER_LOG:-/dev/null}" | tail -n 1) == \
         "PowerSetActiveScheme $G_BALANCED" ]] && {
         skip "balanced was active before the load began: the machine became busy (load $(machine_load) %)"
         return
