@@ -39,6 +39,7 @@ Control* create(Form& form, Control* parent, const DesignRow& r) {
             t->setInterval(static_cast<std::uint32_t>(r.max));
             return t;
         }
+        case Kind::ImageButton: return form.add<ImageButton>(parent, r.name);
         case Kind::Form: break;
     }
     throw std::logic_error(std::string("Cannot design a control of this kind: ") + r.name);

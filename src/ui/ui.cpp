@@ -143,17 +143,50 @@ void ComboBox::clear() {
 
 void ComboBox::setItemIndex(int index) {
     if (index < -1 || index >= itemCount()) return;
+    if (editable) setText(index >= 0 ? items_[static_cast<size_t>(index)] : std::string());
     if (index_ == index) return;
     index_ = index;
     notify(Prop::ItemIndex);
 }
 
+std::string ComboBox::text() const {
+    if (editable) return text_;
+    return index_ >= 0 ? items_[static_cast<size_t>(index_)] : std::string();
+}
+
+void ComboBox::setText(const std::string& text) {
+    if (!editable) {
+        const auto at = std::find(items_.begin(), items_.end(), text);
+        setItemIndex(at == items_.end() ? -1 : static_cast<int>(at - items_.begin()));
+        return;
+    }
+    if (text_ == text) return;
+    text_ = text;
+    notify(Prop::Text);
+}
+
 void ComboBox::userPick(int index) {
     if (index < 0 || index >= itemCount()) return;
     index_ = index;
+    if (editable) text_ = items_[static_cast<size_t>(index)];
     notify(Prop::ItemIndex);
     raise(onChange);
     raise(onSelect);
+}
+
+void ComboBox::userType(const std::string& text) {
+    if (!editable) return;
+    text_ = text;
+    index_ = -1;
+    raise(onChange);
+}
+
+// ---- ImageButton ----
+
+void ImageButton::setImageIndex(int index) {
+    if (image_ == index) return;
+    image_ = index;
+    notify(Prop::ImageIndex);
 }
 
 // ---- TrackBar ----

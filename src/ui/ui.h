@@ -23,13 +23,13 @@ enum class BoxKind { Information, Confirmation };
 
 enum class Kind {
     Form, PageControl, Page, Panel, Label, Button, CheckBox, ComboBox, TrackBar,
-    Image, TrayIcon, PopupMenu, MenuItem, Timer
+    Image, TrayIcon, PopupMenu, MenuItem, Timer, ImageButton
 };
 
 // Which piece of a control's state code has just changed; a backend re-applies it.
 enum class Prop {
     Caption, Hint, Visible, Enabled, Bounds, Checked, Items, ItemIndex, Position,
-    Range, Icon, ActivePage, Interval, Front
+    Range, Icon, ActivePage, Interval, Front, Text, ImageIndex
 };
 
 struct Message {
@@ -170,6 +170,11 @@ class ComboBox : public Control {
 public:
     explicit ComboBox(std::string name) : Control(Kind::ComboBox, std::move(name)) {}
     std::function<void()> onChange, onSelect;
+    // Raised when the list receives the focus.
+    std::function<void()> onEnter;
+    // With a text field of its own that the user may type into; otherwise pick only.
+    // Fixed before the window is made.
+    bool editable = false;
     const std::vector<std::string>& items() const { return items_; }
     int itemCount() const { return static_cast<int>(items_.size()); }
     void addItem(const std::string& text);
@@ -178,12 +183,20 @@ public:
     int itemIndex() const { return index_; }
     // -1 clears the selection; an index outside the items is ignored.
     void setItemIndex(int index);
-    std::string text() const { return index_ >= 0 ? items_[static_cast<size_t>(index_)] : std::string(); }
+    // Editable: the text field. Pick only: the selected item, or nothing.
+    std::string text() const;
+    // From code, raising nothing: an editable list shows the text; a pick-only list
+    // selects the first item equal to it, or nothing when there is none.
+    void setText(const std::string& text);
     void userPick(int index);
+    // Editable only: the user changed the text field to this text.
+    void userType(const std::string& text);
+    void userFocus() { raise(onEnter); }
 
 private:
     std::vector<std::string> items_;
     int index_ = -1;
+    std::string text_;  // the text field of an editable list
 };
 
 class TrackBar : public Control {
@@ -210,6 +223,31 @@ class Image : public Control {
 public:
     explicit Image(std::string name) : Control(Kind::Image, std::move(name)) {}
     int icon = 0;
+};
+
+// Pictures of one size for image buttons, as 32-bit pixels 0xAARRGGBB, rows from the top.
+struct ImageList {
+    int width = 0, height = 0;
+    std::vector<std::vector<std::uint32_t>> images;
+    int count() const { return static_cast<int>(images.size()); }
+};
+
+// A flat button that shows one picture of an image list and takes no focus.
+class ImageButton : public Control {
+public:
+    explicit ImageButton(std::string name) : Control(Kind::ImageButton, std::move(name)) {}
+    std::function<void()> onClick;
+    const ImageList* images = nullptr;  // fixed before the window is made
+    int imageIndex() const { return image_; }
+    // Any number; a picture is shown only while it names one of the list.
+    void setImageIndex(int index);
+    bool showsImage() const { return images && image_ >= 0 && image_ < images->count(); }
+    void userClick() {
+        if (enabled_) raise(onClick);
+    }
+
+private:
+    int image_ = -1;
 };
 
 class Panel : public Control {

@@ -31,6 +31,14 @@ template <class F> void lookUp(F& out, HMODULE module, const char* name) {
         out = reinterpret_cast<F>(reinterpret_cast<void (*)()>(p));
 }
 
+std::string narrow(const std::wstring& w) {
+    if (w.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
 template <class T> LPARAM asLParam(T* p) { return reinterpret_cast<LPARAM>(p); }
 
 int scaleBy(int v, UINT dpi) { return MulDiv(v, static_cast<int>(dpi), 96); }
@@ -91,6 +99,8 @@ public:
     ControlPeer* peerOf(HWND h) const;
     UINT nextId() { return nextId_++; }
     void setHint(HWND control, const std::string& hint);
+    // The system colour behind the children of a window of this form.
+    int backgroundOf(HWND container) const;
     UINT addTray(TrayPeer* t) {
         trays_.push_back(t);
         return static_cast<UINT>(trays_.size());
@@ -116,7 +126,6 @@ private:
     UINT layoutDpi() const;
     HFONT makeFont() const;
     void place(const RECT* suggested);
-    int backgroundOf(HWND container) const;
 
     Win32Backend& backend_;
     Form* form_;
@@ -162,6 +171,7 @@ public:
     virtual bool command(UINT /*code*/) { return false; }
     virtual bool notify(const NMHDR& /*n*/, LRESULT& /*result*/) { return false; }
     virtual bool scroll() { return false; }
+    virtual bool draw(const DRAWITEMSTRUCT& /*d*/) { return false; }
     // Labels, check boxes and sliders draw on their parent's background.
     virtual bool paintsOnParent() const { return false; }
     virtual bool shown() const { return c_.visible(); }
@@ -271,18 +281,20 @@ private:
     }
 };
 
-// A drop-down list without typing.
+// A drop-down list, pick only or with a text field.
 class ComboBoxPeer : public ControlPeer {
 public:
     using ControlPeer::ControlPeer;
     void create() override {
-        createWindow(WC_COMBOBOXW, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0, "");
+        const DWORD kind = box().editable ? CBS_DROPDOWN | CBS_AUTOHSCROLL : CBS_DROPDOWNLIST;
+        createWindow(WC_COMBOBOXW, kind | WS_VSCROLL | WS_TABSTOP, 0, "");
         send(CB_SETMINVISIBLE, 16);
         fill();
     }
     void apply(Prop what) override {
         if (what == Prop::Items) fill();
         else if (what == Prop::ItemIndex) select();
+        else if (what == Prop::Text) showText();
         else if (what != Prop::Caption) ControlPeer::apply(what);
     }
     void layout() override {
@@ -293,25 +305,101 @@ public:
         SetWindowPos(hwnd_, nullptr, l, t, r - l, fw_.scale(c_.height() + 320), SWP_NOZORDER | SWP_NOACTIVATE);
     }
     bool command(UINT code) override {
-        if (code != CBN_SELCHANGE) return false;
-        const auto index = static_cast<int>(send(CB_GETCURSEL));
-        if (index >= 0) box().userPick(index);
-        select();
-        return true;
+        switch (code) {
+            case CBN_SELCHANGE: {
+                // Sent before the text field shows the picked item: the toolkit takes
+                // the item's text itself.
+                const auto index = static_cast<int>(send(CB_GETCURSEL));
+                if (index >= 0) box().userPick(index);
+                select();
+                return true;
+            }
+            case CBN_EDITCHANGE: {
+                if (settingText_) return true;
+                const int n = GetWindowTextLengthW(hwnd_);
+                std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+                text.resize(static_cast<size_t>(GetWindowTextW(hwnd_, text.data(), n + 1)));
+                box().userType(narrow(text));
+                return true;
+            }
+            case CBN_SETFOCUS: box().userFocus(); return true;
+            default: return false;
+        }
     }
 
 private:
     ComboBox& box() const { return static_cast<ComboBox&>(c_); }
     void fill() {
-        send(CB_RESETCONTENT);
+        send(CB_RESETCONTENT);  // also empties a text field
         for (const std::string& item : box().items()) send(CB_ADDSTRING, 0, asLParam(widen(item).c_str()));
         select();
+        if (box().editable) showText();
     }
     void select() {
         // CB_SETCURSEL with an index outside the items clears the selection.
         const int index = box().itemIndex();
         if (index < -1 || index >= box().itemCount()) return;
         if (static_cast<int>(send(CB_GETCURSEL)) != index) send(CB_SETCURSEL, static_cast<WPARAM>(index));
+    }
+    // Text set by code is no edit of the user's: the field's change notice is ignored.
+    void showText() {
+        if (!box().editable) return;
+        settingText_ = true;
+        SetWindowTextW(hwnd_, widen(box().text()).c_str());
+        settingText_ = false;
+    }
+
+    bool settingText_ = false;
+};
+
+// An image button: an owner-drawn static, which never takes the focus.
+class ImageButtonPeer : public ControlPeer {
+public:
+    using ControlPeer::ControlPeer;
+    void create() override { createWindow(WC_STATICW, SS_OWNERDRAW | SS_NOTIFY, 0, ""); }
+    void apply(Prop what) override {
+        if (what == Prop::ImageIndex) InvalidateRect(hwnd_, nullptr, TRUE);
+        else if (what != Prop::Caption) ControlPeer::apply(what);
+    }
+    // A quick second click arrives as a double click; it counts as a click.
+    bool command(UINT code) override {
+        if (code != STN_CLICKED && code != STN_DBLCLK) return false;
+        button().userClick();
+        return true;
+    }
+    bool draw(const DRAWITEMSTRUCT& d) override {
+        const COLORREF back = GetSysColor(fw_.backgroundOf(GetParent(hwnd_)));
+        FillRect(d.hDC, &d.rcItem, GetSysColorBrush(fw_.backgroundOf(GetParent(hwnd_))));
+        if (!button().showsImage()) return true;
+        const ImageList& list = *button().images;
+        const auto& pixels = list.images[static_cast<size_t>(button().imageIndex())];
+        if (pixels.size() < static_cast<size_t>(list.width) * static_cast<size_t>(list.height)) return true;
+        // Blended over the background here, so plain GDI can show it at any size.
+        std::vector<std::uint32_t> shown(pixels.size());
+        for (size_t i = 0; i < pixels.size(); ++i) shown[i] = over(pixels[i], back);
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = list.width;
+        bi.bmiHeader.biHeight = -list.height;  // rows from the top
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader.biCompression = BI_RGB;
+        SetStretchBltMode(d.hDC, HALFTONE);
+        StretchDIBits(d.hDC, d.rcItem.left, d.rcItem.top, d.rcItem.right - d.rcItem.left,
+                      d.rcItem.bottom - d.rcItem.top, 0, 0, list.width, list.height, shown.data(), &bi,
+                      DIB_RGB_COLORS, SRCCOPY);
+        return true;
+    }
+
+private:
+    ImageButton& button() const { return static_cast<ImageButton&>(c_); }
+    static std::uint32_t over(std::uint32_t argb, COLORREF back) {
+        const std::uint32_t a = argb >> 24;
+        auto mix = [a](std::uint32_t fg, std::uint32_t bg) { return (fg * a + bg * (255 - a)) / 255; };
+        const std::uint32_t r = mix((argb >> 16) & 0xFF, GetRValue(back));
+        const std::uint32_t g = mix((argb >> 8) & 0xFF, GetGValue(back));
+        const std::uint32_t b = mix(argb & 0xFF, GetBValue(back));
+        return (r << 16) | (g << 8) | b;
     }
 };
 
@@ -465,7 +553,8 @@ public:
             case WM_HSCROLL:
             case WM_VSCROLL:
             case WM_CTLCOLORSTATIC:
-            case WM_CTLCOLORBTN: {
+            case WM_CTLCOLORBTN:
+            case WM_DRAWITEM: {
                 LRESULT result = 0;
                 bool handled = false;
                 form->application().boundary(
@@ -646,6 +735,7 @@ void FormWindow::createPeer(Control& c) {
         case Kind::CheckBox: peer = std::make_unique<Live<CheckBoxPeer>>(*this, c); break;
         case Kind::ComboBox: peer = std::make_unique<Live<ComboBoxPeer>>(*this, c); break;
         case Kind::TrackBar: peer = std::make_unique<Live<TrackBarPeer>>(*this, c); break;
+        case Kind::ImageButton: peer = std::make_unique<Live<ImageButtonPeer>>(*this, c); break;
         case Kind::PageControl: peer = std::make_unique<Live<PageControlPeer>>(*this, c); break;
         case Kind::Page:
         case Kind::Panel: peer = std::make_unique<Live<ContainerPeer>>(*this, c); break;
@@ -832,6 +922,12 @@ bool FormWindow::controlEvent(HWND container, UINT msg, WPARAM wParam, LPARAM lP
             ControlPeer* p = lParam ? peerOf(reinterpret_cast<HWND>(lParam)) : nullptr;
             result = 0;
             return p && p->scroll();
+        }
+        case WM_DRAWITEM: {
+            const auto* d = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            ControlPeer* p = d ? peerOf(d->hwndItem) : nullptr;
+            result = TRUE;
+            return p && p->draw(*d);
         }
         case WM_NOTIFY: {
             const auto* n = reinterpret_cast<const NMHDR*>(lParam);
