@@ -11,6 +11,8 @@ TStellmarkForm::TStellmarkForm(ui::Application& application, platform::Platform&
     : ui::Form(application, "StellmarkForm"),
       Primitives(platform.processes, platform.windows),
       Profiles(platform.windows, Primitives, *this),
+      ProcessTable(platform.processes, platform.windows, Primitives,
+                   [this](std::uint32_t pid) { Profiles.ForgetProcessId(pid); }),
       os_(platform) {}
 
 template <class T> T* TStellmarkForm::control(const char* name) {
@@ -99,6 +101,12 @@ void TStellmarkForm::bindHandlers() {
     PauseAction->onExecute = [this] { PauseActionExecute(); };
     ActionTemp->onExecute = [this] { ActionTempExecute(); };
     ActionSaver->onExecute = [this] { ActionSaverExecute(); };
+    ActionBoost->onExecute = [this] { CheckBoxBoostChange(); };
+    CheckBoxBoostP->onChange = [this] { CheckBoxBoostPChange(); };
+    CheckBoxCore0->onChange = [this] { CheckBoxCore0Change(); };
+    ActionNoSleep->onExecute = [this] { KeepAwake->ActionNoSleepExecute(); };
+    ActionScreen->onExecute = [this] { KeepAwake->ActionScreenExecute(); };
+    CheckBoxTimelimit->onChange = [this] { KeepAwake->CheckBoxTimelimitChange(); };
     ComboBoxLow->onChange = [this] { ComboBoxLowChange(); };
     ComboBoxHigh->onChange = [this] { ComboBoxHighChange(); };
     ComboBoxLowest->onChange = [this] { ComboBoxLowestChange(); };
@@ -123,6 +131,9 @@ void TStellmarkForm::bindHandlers() {
 void TStellmarkForm::create() {
     ui::loadDesign(*this, mainFormDesign());
     bindControls();
+    KeepAwake.emplace(os_.processes, os_.clock,
+                      engine::KeepAwake::Controls{*ActionNoSleep, *ActionScreen, *CheckBoxNoSleep, *CheckBoxScreen,
+                                                  *CheckBoxTimelimit, *TrackBarEndTime});
     bindHandlers();
     Settings = std::make_unique<settings::SettingsStore>(
         os_.registry,
@@ -150,7 +161,7 @@ void TStellmarkForm::FormCreate() {
     CreatingScheme = false;
     ReaderWindow = 0;
     FillCoreLists();
-    ClearProcessTable();
+    ProcessTable.Clear();
     Profiles.ClearAppliedPids();
     Primitives.EnablePrivileges();
     Primitives.LoadOptionalFunctions();
@@ -183,8 +194,7 @@ void TStellmarkForm::FormCreate() {
     PauseActionExecute();
     TimerCpuTempTimer();
     PageControl1->setActivePage(0);
-    ForegroundPid = 0;
-    ForegroundWindow = 0;
+    ProcessTable.ForgetForeground();
     StartTemperatureReader();
 }
 
@@ -275,9 +285,9 @@ void TStellmarkForm::FormDestroy() {
     RefreshTimer->setEnabled(false);
     FormHide();
     Primitives.FreeOptionalLibraries();
-    WithdrawKeepAwake();
-    if (CheckBoxBoost->checked()) RestoreTrackedProcesses();
-    ClearProcessCount();
+    KeepAwake->Withdraw();
+    if (CheckBoxBoost->checked()) ProcessTable.RestoreTrackedProcesses();
+    ProcessTable.Empty();
     CloseTemperatureReader();
 }
 
@@ -317,7 +327,7 @@ void TStellmarkForm::TrackBarTempChange() { LabelTemp->setCaption(std::to_string
 void TStellmarkForm::TrackBarIdleChange() { LabelIdle->setCaption(std::to_string(TrackBarIdle->position()) + "min"); }
 
 void TStellmarkForm::TrackBarEndTimeChange() {
-    KeepAwakeEndTime = os_.clock.GetTickCount64() + static_cast<std::uint64_t>(TrackBarEndTime->position()) * 3600000u;
+    KeepAwake->RestartEndTime();
     LabelEndTime->setCaption(std::to_string(TrackBarEndTime->position()) + " hours");
 }
 

@@ -3,10 +3,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/keep_awake.h"
 #include "engine/process_primitives.h"
+#include "engine/process_table.h"
 #include "platform/platform.h"
 #include "profiles/program_profiles.h"
 #include "settings/settings_store.h"
@@ -50,18 +53,10 @@ public:
 
     // ---- start steps and handlers still to be built: they do nothing yet ----
     void FillCoreLists() {}
-    void ClearProcessTable() {}
     void ShowProfileRows() {}
     void UpdateEvenCoreBoxes() {}
     void ComboBoxHiddenSchemeChange() {}
     void ShowPriorityButtons() {}
-    void WithdrawKeepAwake() {}
-    void RestoreTrackedProcesses() {}
-    void ClearProcessCount() {}
-    void AccountProcesses() {}
-    void TrackForeground() {}
-    void DiscoverProcesses() {}
-    void CheckKeepAwakeLimit() {}
 
     // ---- scheme list and well-known identifiers (engine/scheme_list.cpp) ----
     void InitStandardSchemes();
@@ -96,6 +91,16 @@ public:
     std::int32_t ReadCpuTemperature();
     bool ReaderTemperatureInvalid();
 
+    // ---- boost, eco mode and the busiest-process load (engine/boost.cpp) ----
+    void AccountProcesses();
+    void TrackForeground();
+    void DiscoverProcesses();
+    void CheckBoxBoostChange();
+    void CheckBoxBoostPChange();
+    void CheckBoxCore0Change();
+    // The options page as the process steps read it, each time anew.
+    engine::BoostOptions boostOptions() const;
+
     // ---- housekeeping tick (engine/housekeeping.cpp) ----
     void TimerCpuTempTimer();
     void ActionTempExecute();
@@ -118,6 +123,10 @@ public:
     engine::ProcessPrimitives Primitives;
     // The 14 program profile rows with their application.
     profiles::ProfileTable Profiles;
+    // The tracked processes of boost, eco mode and the busiest-process load.
+    engine::ProcessTable ProcessTable;
+    // Keep-awake; made once the controls it reads exist.
+    std::optional<engine::KeepAwake> KeepAwake;
     // The settings store; made once the controls it reads into exist.
     std::unique_ptr<settings::SettingsStore> Settings;
 
@@ -185,9 +194,6 @@ public:
     bool ForcedLowest = false, Overheated = false;
     bool CreatingScheme = false;
     platform::Window ReaderWindow = 0;
-    std::uint64_t KeepAwakeEndTime = 0;
-    std::uint32_t ForegroundPid = 0;
-    platform::Window ForegroundWindow = 0;
 
 private:
     // What the profile rows ask of the engine.

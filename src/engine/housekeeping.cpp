@@ -11,7 +11,7 @@ void TStellmarkForm::TimerCpuTempTimer() {
     if (CheckBoxBoost->checked() || CheckBoxCore0->checked()) AccountProcesses();
     if (CheckBoxBoost->checked()) TrackForeground();
     if (CheckBoxBoost->checked() || CheckBoxCore0->checked()) DiscoverProcesses();
-    CheckKeepAwakeLimit();
+    KeepAwake->CheckKeepAwakeLimit();
 
     // With protection off the temperature is read on every second run only.
     TempTickParity = !TempTickParity;

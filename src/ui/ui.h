@@ -321,6 +321,9 @@ public:
     ~Form() override;
 
     Application& application() const { return app_; }
+    // The platform's handle of the form's window, once the backend made one; 0 before.
+    std::uintptr_t handle() const { return handle_; }
+    void setHandle(std::uintptr_t h) { handle_ = h; }
     int clientWidth() const { return width_; }
     int clientHeight() const { return height_; }
 
@@ -369,6 +372,7 @@ public:
 
 private:
     Application& app_;
+    std::uintptr_t handle_ = 0;
     std::vector<std::unique_ptr<Control>> owned_;
     std::vector<std::unique_ptr<Action>> actions_;
 };

@@ -63,7 +63,7 @@ TEST_F(FormTest, EndTimeSliderRestartsTheLimitFromNow) {
     auto& f = start();
     win.tick = 5000000;
     f.TrackBarEndTime->userMoveTo(8);
-    EXPECT_EQ(f.KeepAwakeEndTime, 5000000u + 28800000u);
+    EXPECT_EQ(f.KeepAwake->KeepAwakeEndTime, 5000000u + 28800000u);
     EXPECT_EQ(f.LabelEndTime->caption(), "8 hours");
 }
 

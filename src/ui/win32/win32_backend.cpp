@@ -713,6 +713,7 @@ void FormWindow::create() {
     hwnd_ = CreateWindowExW(kExStyle, Win32Backend::kWindowClass, widen(form.caption()).c_str(), kStyle, 0, 0, 0, 0,
                             nullptr, nullptr, backend_.instance(), static_cast<NativeWindow*>(this));
     if (!hwnd_) throw std::runtime_error("Cannot create the window of " + form.name());
+    form.setHandle(reinterpret_cast<std::uintptr_t>(hwnd_));
     dpi_ = layoutDpi();
     font_ = makeFont();
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,

@@ -1,0 +1,319 @@
+// The process table: the life of a tracked process under the busy, calm and eco rules,
+// the foreground boost, discovery, the full table and the busiest-process load.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/process_table.h"
+#include "sim/sim_windows.h"
+
+namespace {
+
+using engine::BoostOptions;
+using engine::ProcessTable;
+
+constexpr std::uint32_t kNormal = 0x20, kIdle = 0x40, kAbove = 0x8000;
+constexpr platform::Window kMainWindow = 0x9990;
+
+class ProcessTableTest : public ::testing::Test {
+protected:
+    sim::SimWindows win;
+    engine::ProcessPrimitives primitives{win, win};
+    std::vector<std::uint32_t> forgotten;
+    ProcessTable table{win, win, primitives, [this](std::uint32_t pid) { forgotten.push_back(pid); }};
+    std::int32_t cpuLoad = 0;
+
+    ProcessTableTest() {
+        win.systemLibraries["kernel32.dll"].insert("SetProcessInformation");
+        primitives.SetProcessInformationPtr =
+            win.GetProcAddress(win.LoadSystemLibrary("kernel32.dll"), "SetProcessInformation");
+        primitives.ThrottlingAvailable = primitives.SetProcessInformationPtr != 0;
+    }
+
+    static BoostOptions boosting(bool busyToo = false, bool performance = false) {
+        return BoostOptions{true, busyToo, performance, false};
+    }
+    void account(const BoostOptions& o, std::int32_t checksTime = 1000) { table.AccountProcesses(o, checksTime, cpuLoad); }
+    // Busy for the given processor time (100-ns units) since the last run.
+    void gain(std::uint32_t pid, std::uint64_t t) { win.process(pid)->times.user += t; }
+    std::uint32_t classOf(std::uint32_t pid) { return win.process(pid)->priorityClass; }
+    platform::PowerThrottlingState throttlingOf(std::uint32_t pid) { return *win.process(pid)->throttling; }
+    std::uint32_t recorded(std::uint32_t pid) {
+        for (int k = 0; k < table.ProcessCount(); ++k)
+            if (table[k].Pid == pid) return table[k].PriorityClass;
+        return 0;
+    }
+    // A program whose window the user brings to the front.
+    platform::Window front(std::uint32_t pid) {
+        if (!win.process(pid)) win.addProcess(pid);
+        const platform::Window w = win.addProcessWindow(pid, "Program", "Program");
+        win.foregroundWindow = w;
+        return w;
+    }
+};
+
+TEST_F(ProcessTableTest, DiscoveryTracksNormalPriorityProcessesOnlyAndEcoModeComesOneRunLater) {
+    win.addProcess(100);
+    win.addProcess(104).priorityClass = kAbove;
+    win.addProcess(108).allowedAccess = platform::PROCESS_SET_INFORMATION_;  // cannot be queried
+    win.addProcess(win.currentProcessId);
+    table.DiscoverProcesses();
+    ASSERT_EQ(table.ProcessCount(), 1);
+    EXPECT_EQ(table[0].Pid, 100u);
+    EXPECT_EQ(classOf(100), kNormal);
+    EXPECT_EQ(win.openHandles(), 0u);
+
+    account(boosting());
+    EXPECT_EQ(recorded(100), kIdle);
+    EXPECT_EQ(classOf(100), kIdle);
+    EXPECT_EQ(throttlingOf(100), engine::EcoMode);
+    EXPECT_EQ(classOf(104), kAbove);
+    EXPECT_EQ(win.openHandles(), 0u);
+}
+
+// The life table of a tracked process with the busy option on.
+TEST_F(ProcessTableTest, BusyAboveTwentyMillionAndCalmBelowFiveMillionExactly) {
+    win.addProcess(200);
+    table.DiscoverProcesses();
+    struct Step {
+        std::uint64_t gain;
+        std::uint32_t expected;
+    };
+    const Step steps[] = {
+        {20000000, kIdle},   // exactly 20,000,000 is not busy: the eco rule
+        {20000001, kAbove},  // busy
+        {5000000, kAbove},   // exactly 5,000,000 is not calm
+        {4999999, kIdle},    // calm
+        {25000000, kAbove},  // busy again from eco mode
+    };
+    for (const Step& s : steps) {
+        gain(200, s.gain);
+        account(boosting(true));
+        EXPECT_EQ(recorded(200), s.expected) << s.gain;
+        EXPECT_EQ(classOf(200), s.expected) << s.gain;
+    }
+    EXPECT_EQ(throttlingOf(200), engine::DefaultThrottling);
+    gain(200, 1);
+    account(boosting(true));
+    gain(200, 30000000);
+    account(boosting(true, true));
+    EXPECT_EQ(throttlingOf(200), engine::PerformanceMode);
+}
+
+TEST_F(ProcessTableTest, TheForegroundProcessIsNeverCalmedAndWithoutTheBusyOptionBusyProcessesStay) {
+    front(300);
+    table.TrackForeground(boosting(true), kMainWindow);
+    EXPECT_EQ(recorded(300), kAbove);
+    account(boosting(true));  // no gain at all, but it is the foreground process
+    EXPECT_EQ(recorded(300), kAbove);
+
+    win.addProcess(304);
+    table.DiscoverProcesses();
+    gain(304, 30000000);
+    account(boosting());  // busy option off: the eco rule
+    EXPECT_EQ(recorded(304), kIdle);
+    // With only the single-core option on, processes are measured but never changed.
+    win.addProcess(308);
+    table.DiscoverProcesses();
+    win.clearCalls();
+    account(BoostOptions{false, false, false, true});
+    EXPECT_EQ(recorded(308), kNormal);
+    EXPECT_TRUE(win.callsOf("SetPriorityClass").empty());
+}
+
+TEST_F(ProcessTableTest, TheForegroundIsBoostedAndThePreviousOneGoesIntoEcoMode) {
+    const platform::Window first = front(400);
+    table.TrackForeground(boosting(), kMainWindow);
+    EXPECT_EQ(classOf(400), kAbove);
+    EXPECT_EQ(table.ForegroundPid, 400u);
+    EXPECT_EQ(table.ForegroundWindow, first);
+
+    // The same window again changes nothing; the main window of this system is ignored.
+    win.clearCalls();
+    table.TrackForeground(boosting(), kMainWindow);
+    win.foregroundWindow = kMainWindow;
+    table.TrackForeground(boosting(), kMainWindow);
+    EXPECT_EQ(win.callsOf("OpenProcess").size(), 0u);
+    EXPECT_EQ(table.ForegroundWindow, first);
+
+    front(404);
+    table.TrackForeground(boosting(), kMainWindow);
+    EXPECT_EQ(classOf(400), kIdle);
+    EXPECT_EQ(recorded(400), kIdle);
+    EXPECT_EQ(classOf(404), kAbove);
+
+    // With the busy option the previous one stays boosted until it is calm.
+    front(408);
+    table.TrackForeground(boosting(true), kMainWindow);
+    EXPECT_EQ(classOf(404), kAbove);
+
+    // No foreground window at all: the previous one goes into eco mode, none is boosted.
+    win.foregroundWindow = 0;
+    table.TrackForeground(boosting(), kMainWindow);
+    EXPECT_EQ(classOf(408), kIdle);
+    EXPECT_EQ(table.ForegroundPid, 0u);
+    EXPECT_EQ(win.openHandles(), 0u);
+}
+
+TEST_F(ProcessTableTest, TwoWindowsOfOneProcessEndWithItBoosted) {
+    front(500);
+    table.TrackForeground(boosting(), kMainWindow);
+    win.foregroundWindow = win.addProcessWindow(500, "Other", "Other");
+    table.TrackForeground(boosting(), kMainWindow);
+    EXPECT_EQ(recorded(500), kAbove);
+    EXPECT_EQ(classOf(500), kAbove);
+    const auto changes = win.callsOf("SetPriorityClass");
+    ASSERT_EQ(changes.size(), 3u);  // boost, eco as the previous one, boost as the new one
+    EXPECT_NE(changes[1].find(" 0x40"), std::string::npos);
+}
+
+TEST_F(ProcessTableTest, AProcessThatCannotBeOpenedOrHasEndedLeavesTheTableAndIsForgotten) {
+    for (std::uint32_t pid : {600u, 604u, 608u, 612u}) win.addProcess(pid);
+    table.DiscoverProcesses();
+    win.process(604)->allowedAccess = platform::PROCESS_QUERY_INFORMATION_;  // queried, not changed
+    win.endProcess(608, true);                                              // ended, object still there
+    win.endProcess(612);                                                    // gone
+    account(boosting());
+    ASSERT_EQ(table.ProcessCount(), 1);
+    EXPECT_EQ(table[0].Pid, 600u);
+    EXPECT_EQ(forgotten, (std::vector<std::uint32_t>{612, 608, 604}));  // from the last entry down
+    EXPECT_EQ(win.openHandles(), 0u);
+    // The one that can be queried but not changed comes back at every discovery.
+    table.DiscoverProcesses();
+    EXPECT_EQ(table.ProcessCount(), 2);
+}
+
+TEST_F(ProcessTableTest, AReusedProcessIdInheritsTheEntry) {
+    win.addProcess(700);
+    table.DiscoverProcesses();
+    gain(700, 30000000);
+    account(boosting(true));
+    EXPECT_EQ(recorded(700), kAbove);
+    win.endProcess(700);
+    win.addProcess(700);  // a new process with the old id and less processor time
+    account(boosting(true));
+    EXPECT_EQ(recorded(700), kIdle);  // a negative gain is calm
+    EXPECT_EQ(classOf(700), kIdle);
+}
+
+TEST_F(ProcessTableTest, AFullTableAddsNothingAndAForegroundProgramIsBoostedUnrecorded) {
+    auto id = [](std::uint32_t n) { return 10000 + n * 4; };
+    for (std::uint32_t n = 1; n <= 2100; ++n) win.addProcess(id(n));
+    win.recordCalls = false;
+    table.DiscoverProcesses();
+    EXPECT_EQ(table.ProcessCount(), ProcessTable::kCapacity);
+    EXPECT_EQ(table[ProcessTable::kCapacity - 1].Pid, id(2048));
+    table.DiscoverProcesses();
+    EXPECT_EQ(table.ProcessCount(), ProcessTable::kCapacity);
+
+    front(id(2100));
+    table.TrackForeground(boosting(), kMainWindow);
+    EXPECT_EQ(classOf(id(2100)), kAbove);
+    EXPECT_EQ(table.ProcessCount(), ProcessTable::kCapacity);
+    EXPECT_EQ(recorded(id(2100)), 0u);
+    front(id(1));
+    table.TrackForeground(boosting(), kMainWindow);
+    EXPECT_EQ(classOf(id(2100)), kAbove);  // never recorded: never sent to eco mode
+    EXPECT_EQ(win.openHandles(), 0u);
+}
+
+TEST_F(ProcessTableTest, TheBusiestProcessLoadIsCappedAndSmoothedByTheCheckInterval) {
+    win.addProcess(800);
+    win.addProcess(804);
+    table.DiscoverProcesses();
+    gain(800, 25000000);  // one processor fully busy for 2.5 s
+    gain(804, 100);
+    account(boosting());
+    EXPECT_EQ(table.MaxCpuDelta, 100);
+    EXPECT_EQ(cpuLoad, 100);
+    gain(800, 4 * 25000000);  // four processors
+    account(boosting());
+    EXPECT_EQ(table.MaxCpuDelta, 100);
+
+    struct Case {
+        std::int32_t checksTime, old, gainPercent, expected;
+    };
+    const Case cases[] = {{1000, 40, 80, 80}, {2000, 40, 80, 60}, {3000, 40, 80, 60}, {6000, 40, 80, 53}};
+    for (const Case& c : cases) {
+        cpuLoad = c.old;
+        gain(800, static_cast<std::uint64_t>(c.gainPercent) * 250000);
+        account(boosting(), c.checksTime);
+        EXPECT_EQ(cpuLoad, c.expected) << c.checksTime;
+    }
+    // An empty table gives 0.
+    table.Empty();
+    cpuLoad = 50;
+    account(BoostOptions{false, false, false, true});
+    EXPECT_EQ(cpuLoad, 0);
+}
+
+TEST_F(ProcessTableTest, AFirstMeasurementOfItsWholeProcessorTimeStillGivesAtMostOneHundred) {
+    // A foreground process whose times could not be read starts at 0; its first
+    // accounting brings hours of processor time, beyond any 32-bit count.
+    front(900);
+    win.failing.insert("GetProcessTimes");
+    table.TrackForeground(boosting(), kMainWindow);
+    win.failing.clear();
+    ASSERT_EQ(table[0].CpuTime, 0);
+    win.process(900)->times.user = 3600ull * 10000000ull * 3;  // three hours
+    account(boosting());
+    EXPECT_EQ(table.MaxCpuDelta, 100);
+    EXPECT_EQ(cpuLoad, 100);
+}
+
+TEST_F(ProcessTableTest, BoostingOffRestoresEveryEntryAndKeepsTheTableOnlyForTheSingleCoreLoad) {
+    for (std::uint32_t pid : {1000u, 1004u}) win.addProcess(pid);
+    table.DiscoverProcesses();
+    account(boosting());
+    front(1008);
+    table.TrackForeground(boosting(), kMainWindow);
+    win.clearCalls();
+    table.BoostSwitchedOff(true);
+    for (std::uint32_t pid : {1000u, 1004u, 1008u}) {
+        EXPECT_EQ(classOf(pid), kNormal);
+        EXPECT_EQ(throttlingOf(pid), engine::DefaultThrottling);
+        EXPECT_EQ(recorded(pid), kNormal);
+    }
+    EXPECT_EQ(table.ProcessCount(), 3);
+    EXPECT_EQ(table.ForegroundPid, 0u);
+    EXPECT_EQ(table.ForegroundWindow, 0u);
+    // From the last entry to the first.
+    const auto opened = win.callsOf("OpenProcess");
+    ASSERT_EQ(opened.size(), 3u);
+    EXPECT_EQ(opened[0], "OpenProcess 0x200 0 1008");
+    // Switched on again: the next accounting puts every entry into eco mode.
+    account(boosting());
+    EXPECT_EQ(classOf(1004), kIdle);
+    table.BoostSwitchedOff(false);
+    EXPECT_EQ(table.ProcessCount(), 0);
+    EXPECT_EQ(win.openHandles(), 0u);
+}
+
+TEST_F(ProcessTableTest, DiscoveryStopsAtASnapshotThatCannotBeTakenOrRead) {
+    win.addProcess(1100);
+    for (const char* call : {"CreateToolhelp32Snapshot", "Process32First"}) {
+        win.failing = {call};
+        table.DiscoverProcesses();
+        EXPECT_EQ(table.ProcessCount(), 0) << call;
+        EXPECT_EQ(win.openHandles(), 0u) << call;
+    }
+}
+
+// The id index finds exactly the entries the table holds, whatever leaves it.
+TEST_F(ProcessTableTest, TheIdIndexFollowsEveryRemoval) {
+    for (std::uint32_t pid = 0; pid < 600; ++pid) win.addProcess(pid * 4 + 4096 * (pid % 3));
+    table.DiscoverProcesses();
+    for (std::uint32_t pid = 0; pid < 600; pid += 3) win.endProcess(pid * 4 + 4096 * (pid % 3));
+    account(BoostOptions{false, false, false, true});
+    EXPECT_EQ(table.ProcessCount(), 400);
+    for (std::uint32_t pid = 0; pid < 600; pid += 3) win.addProcess(pid * 4 + 4096 * (pid % 3));
+    table.DiscoverProcesses();
+    ASSERT_EQ(table.ProcessCount(), 600);
+    std::set<std::uint32_t> seen;
+    for (int k = 0; k < table.ProcessCount(); ++k) seen.insert(table[k].Pid);
+    EXPECT_EQ(seen.size(), 600u);  // no id twice
+}
+
+}  // namespace
