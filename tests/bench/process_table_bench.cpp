@@ -42,7 +42,7 @@ constexpr std::uint32_t pidOf(int n) { return 10000 + static_cast<std::uint32_t>
 
 struct Bench {
     sim::SimWindows win;
-    profiles::ProcessPrimitives primitives{win};
+    engine::ProcessPrimitives primitives{win, win};
     engine::ProcessTable table{win, win, primitives, [](std::uint32_t) {}};
     engine::BoostOptions options{true, false, false, true};
     platform::Window windows[2] = {};
@@ -54,9 +54,7 @@ struct Bench {
         // The two programs that take turns in the front are tracked ones.
         windows[0] = win.addProcessWindow(pidOf(0), "ProgramA", "A");
         windows[1] = win.addProcessWindow(pidOf(1), "ProgramB", "B");
-        primitives.SetProcessInformationPtr =
-            win.GetProcAddress(win.LoadSystemLibrary("kernel32.dll"), "SetProcessInformation");
-        primitives.ThrottlingAvailable = true;
+        primitives.LoadOptionalFunctions();
         table.Clear();
     }
 
@@ -84,8 +82,8 @@ struct Bench {
         std::uint32_t pid = 0;
         win.GetWindowThreadProcessId(now, &pid);
         const std::uint32_t previous = pid == pidOf(0) ? pidOf(1) : pidOf(0);
-        for (auto [id, cls, state] : {std::tuple{previous, 0x40u, &profiles::EcoMode},
-                                      std::tuple{pid, 0x8000u, &profiles::DefaultThrottling}}) {
+        for (auto [id, cls, state] : {std::tuple{previous, 0x40u, &engine::EcoMode},
+                                      std::tuple{pid, 0x8000u, &engine::DefaultThrottling}}) {
             const platform::Handle h = win.OpenProcess(0x200, false, id);
             primitives.SetPriorityAndThrottling(h, cls, state);
             win.CloseHandle(h);

@@ -16,9 +16,6 @@ TEST_F(ProcessSoakTest, OneHundredThousandTicks) {
     auto& f = start();
     f.setHandle(win.addProcessWindow(win.currentProcessId, "TQuorveltaForm", "Quorvelta Stellmark Pro 2.1.4"));
     win.recordCalls = false;
-    f.Primitives.SetProcessInformationPtr =
-        win.GetProcAddress(win.LoadSystemLibrary("kernel32.dll"), "SetProcessInformation");
-    f.Primitives.ThrottlingAvailable = true;
 
     std::mt19937 random(20261210);
     auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
@@ -110,7 +107,7 @@ TEST_F(ProcessSoakTest, OneHundredThousandTicks) {
         ASSERT_NE(p, nullptr);
         EXPECT_EQ(p->priorityClass, 0x20u) << pid;
         ASSERT_TRUE(p->throttling.has_value()) << pid;
-        EXPECT_EQ(*p->throttling, profiles::DefaultThrottling) << pid;
+        EXPECT_EQ(*p->throttling, engine::DefaultThrottling) << pid;
     }
     EXPECT_EQ(win.openHandles(), 0u);
 }

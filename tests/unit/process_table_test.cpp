@@ -26,10 +26,7 @@ protected:
     std::int32_t cpuLoad = 0;
 
     ProcessTableTest() {
-        win.systemLibraries["kernel32.dll"].insert("SetProcessInformation");
-        primitives.SetProcessInformationPtr =
-            win.GetProcAddress(win.LoadSystemLibrary("kernel32.dll"), "SetProcessInformation");
-        primitives.ThrottlingAvailable = primitives.SetProcessInformationPtr != 0;
+        primitives.LoadOptionalFunctions();
     }
 
     static BoostOptions boosting(bool busyToo = false, bool performance = false) {
