@@ -562,6 +562,72 @@ int cmdCombo(int argc, wchar_t** argv) {
 // wait-text <window> <regex> <timeout>: the window's text matches the whole ECMAScript
 // pattern. Every distinct text seen on the way is printed, so a failure shows what the
 // window said instead.
+// ---- the program's effect on processes, and its controls used as a user would ----
+
+// priority <pid>: the priority class of the process (GetPriorityClass), in hex.
+int cmdPriority(int argc, wchar_t** argv) {
+    if (argc != 1) return 2;
+    HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, (DWORD)number(argv[0]));
+    if (!p) return 1;
+    const DWORD c = GetPriorityClass(p);
+    CloseHandle(p);
+    std::printf("priority=0x%lx\n", (unsigned long)c);
+    return c ? 0 : 1;
+}
+
+// foreground <window>: makes the window the foreground window.
+int cmdForeground(int argc, wchar_t** argv) {
+    if (argc != 1) return 2;
+    HWND h = resolve(argv[0]);
+    if (!h || !IsWindow(h)) return 1;
+    SetForegroundWindow(h);
+    for (int i = 0; i < 100 && GetForegroundWindow() != h; ++i) Sleep(20);
+    put("foreground", GetForegroundWindow() == h ? 1 : 0);
+    return GetForegroundWindow() == h ? 0 : 1;
+}
+
+// Sends a control's notification to its parent, as the control itself does.
+bool notifyParent(HWND control, WORD code) {
+    DWORD_PTR r = 0;
+    const WPARAM w = MAKEWPARAM((WORD)GetDlgCtrlID(control), code);
+    return SendMessageTimeoutW(GetParent(control), WM_COMMAND, w, (LPARAM)control, SMTO_ABORTIFHUNG | SMTO_BLOCK, 5000,
+                               &r) != 0;
+}
+
+// click <button>: a click on a button or check box, as its parent hears of it.
+int cmdClick(int argc, wchar_t** argv) {
+    if (argc != 1) return 2;
+    HWND h = resolve(argv[0]);
+    if (!h || !IsWindow(h)) return 1;
+    return notifyParent(h, BN_CLICKED) ? 0 : 1;
+}
+
+// pick <combo box> <index>: a user's pick of the item in a drop-down list.
+int cmdPick(int argc, wchar_t** argv) {
+    if (argc != 2) return 2;
+    HWND h = resolve(argv[0]);
+    if (!h || !IsWindow(h)) return 1;
+    DWORD_PTR r = 0;
+    if (!SendMessageTimeoutW(h, CB_SETCURSEL, (WPARAM)number(argv[1]), 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 5000, &r) ||
+        (LRESULT)r == CB_ERR)
+        return 1;
+    return notifyParent(h, CBN_SELCHANGE) ? 0 : 1;
+}
+
+// type <combo box> <text>: replaces the text of a drop-down list's text field key by key.
+int cmdType(int argc, wchar_t** argv) {
+    if (argc != 2) return 2;
+    HWND h = resolve(argv[0]);
+    HWND edit = h ? FindWindowExW(h, nullptr, L"Edit", nullptr) : nullptr;
+    if (!edit) return 1;
+    DWORD_PTR r = 0;
+    SendMessageTimeoutW(edit, EM_SETSEL, 0, -1, SMTO_ABORTIFHUNG | SMTO_BLOCK, 5000, &r);
+    for (const wchar_t* c = argv[1]; *c; ++c)
+        if (!SendMessageTimeoutW(edit, WM_CHAR, *c, 1, SMTO_ABORTIFHUNG | SMTO_BLOCK, 5000, &r)) return 1;
+    put("text", oneLine(windowText(h)));
+    return 0;
+}
+
 int cmdWaitText(int argc, wchar_t** argv) {
     if (argc != 3) return 2;
     HWND h = resolve(argv[0]);
@@ -776,6 +842,11 @@ const Command kCommands[] = {
     {L"priority", cmdPriority, "priority <pid>"},
     {L"kill", cmdKill, "kill <pid>"},
     {L"combo", cmdCombo, "combo <combo box>"},
+    {L"priority", cmdPriority, "priority <pid>"},
+    {L"foreground", cmdForeground, "foreground <window>"},
+    {L"click", cmdClick, "click <button>"},
+    {L"pick", cmdPick, "pick <combo box> <index>"},
+    {L"type", cmdType, "type <combo box> <text>"},
     {L"wait-text", cmdWaitText, "wait-text <window> <regex> <timeout>"},
     {L"watch-text", cmdWatchText, "watch-text <window> <timeout>"},
     {L"idle", cmdIdle, "idle"},
