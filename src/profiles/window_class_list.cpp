@@ -51,7 +51,7 @@ bool WindowClassList::ClassListWindowProc(platform::Window window) {
     platform::WindowInfo info;
     if (!windows_.GetWindowInfo(window, info)) return true;
     if (!(info.style & platform::WS_VISIBLE_)) return true;
-    if (isWindowCloaked_ && isWindowCloaked_(window)) return true;
+    if (primitives_.IsWindowCloaked(window)) return true;
     char cls[kTextBuffer] = {};
     windows_.GetClassNameA(window, cls, kTextBuffer);
     if (oneOf(cls, kFurniture)) return true;

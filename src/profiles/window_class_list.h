@@ -2,8 +2,7 @@
 // window a user would recognise as a program window, and the cut that keeps the class.
 #pragma once
 
-#include <functional>
-
+#include "engine/process_primitives.h"
 #include "platform/platform.h"
 #include "ui/ui.h"
 
@@ -15,9 +14,9 @@ void CutAtEquals(char (&text)[256]);
 
 class WindowClassList {
 public:
-    // isWindowCloaked: the cloaking test of the window scans.
-    WindowClassList(platform::Windows& windows, std::function<bool(platform::Window)> isWindowCloaked)
-        : windows_(windows), isWindowCloaked_(std::move(isWindowCloaked)) {}
+    // The primitives lend their cloaking test.
+    WindowClassList(platform::Windows& windows, engine::ProcessPrimitives& primitives)
+        : windows_(windows), primitives_(primitives) {}
 
     // Refills the list in the operating system's z-order, unsorted, duplicates kept.
     void FillWindowClassList(ui::ComboBox& list);
@@ -26,7 +25,7 @@ public:
 
 private:
     platform::Windows& windows_;
-    std::function<bool(platform::Window)> isWindowCloaked_;
+    engine::ProcessPrimitives& primitives_;
     ui::ComboBox* ClassListTarget = nullptr;  // the list of the fill in progress
 };
 

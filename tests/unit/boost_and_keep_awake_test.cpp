@@ -37,6 +37,7 @@ TEST_F(BoostTest, BoostingOnEnablesItsSubOptionsAndTheNextRunsBoostTheForeground
     EXPECT_EQ(classOf(100), kNormal);
     f.TimerCpuTempTimer();  // eco mode one run after discovery
     EXPECT_EQ(classOf(100), kIdle);
+    EXPECT_EQ(*win.process(100)->throttling, engine::EcoMode);
     EXPECT_EQ(classOf(200), kAbove);
 
     // The main window in the foreground is ignored; the program keeps its boost.
@@ -95,6 +96,7 @@ TEST_F(BoostTest, TheExitWithBoostingOnRestoresTrackedProcesses) {
     ASSERT_EQ(classOf(500), kIdle);
     f.destroy();
     EXPECT_EQ(classOf(500), kNormal);
+    EXPECT_EQ(*win.process(500)->throttling, engine::DefaultThrottling);
     EXPECT_EQ(f.ProcessTable.ProcessCount(), 0);
     EXPECT_EQ(win.openHandles(), 0u);
 }

@@ -1,7 +1,6 @@
 // The class lists' window listing and the cut at "=".
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -48,11 +47,11 @@ TEST(CutAtEquals, AFieldWithoutTerminatorIsReadNoFurtherThanItsEnd) {
 class WindowListTest : public ::testing::Test {
 protected:
     sim::SimWindows win;
-    std::vector<platform::Window> cloaked;
-    profiles::WindowClassList listing{win, [this](platform::Window w) {
-                                          return std::find(cloaked.begin(), cloaked.end(), w) != cloaked.end();
-                                      }};
+    engine::ProcessPrimitives primitives{win, win};
+    profiles::WindowClassList listing{win, primitives};
     ui::ComboBox list{"ComboBoxClass1"};
+
+    WindowListTest() { primitives.LoadOptionalFunctions(); }
 };
 
 TEST_F(WindowListTest, ListsVisibleProgramWindowsInZOrderAndLeavesOutTheRest) {
@@ -60,7 +59,7 @@ TEST_F(WindowListTest, ListsVisibleProgramWindowsInZOrderAndLeavesOutTheRest) {
     win.window(win.addWindow("Minimised", "Still listed"))->minimized = true;
     win.addWindow("Hidden", "Not shown", false);
     win.addWindow("NoTitle", "");
-    cloaked.push_back(win.addWindow("Cloaked", "On another desktop"));
+    win.window(win.addWindow("Cloaked", "On another desktop"))->cloaked = 1;
     win.window(win.addWindow("Unreadable", "Info fails"))->infoReadable = false;
     win.addWindow("Notepad", "Untitled - Notepad");  // duplicates stay
     const char* excluded[] = {"#32768", "BaseBar", "CV2ControlHost", "Shell_TrayWnd", "Shell_SecondaryTrayWnd",
