@@ -11,6 +11,7 @@ TStellmarkForm::TStellmarkForm(ui::Application& application, platform::Platform&
     : ui::Form(application, "StellmarkForm"),
       Primitives(platform.processes, platform.windows),
       Profiles(platform.windows, Primitives, *this),
+      ProfilePage(Profiles, Primitives, platform.windows, *this),
       ProcessTable(platform.processes, platform.windows, Primitives,
                    [this](std::uint32_t pid) { Profiles.ForgetProcessId(pid); }),
       os_(platform) {}
@@ -130,6 +131,7 @@ void TStellmarkForm::bindHandlers() {
 
 void TStellmarkForm::create() {
     ui::loadDesign(*this, mainFormDesign());
+    ProfilePage.build(*this, *control<ui::Panel>("TabSheetProfiles"));
     bindControls();
     KeepAwake.emplace(os_.processes, os_.clock,
                       engine::KeepAwake::Controls{*ActionNoSleep, *ActionScreen, *CheckBoxNoSleep, *CheckBoxScreen,
@@ -160,7 +162,7 @@ void TStellmarkForm::FormCreate() {
     Primitives.InitCpuTopology();
     CreatingScheme = false;
     ReaderWindow = 0;
-    FillCoreLists();
+    ProfilePage.FillCoreLists();
     ProcessTable.Clear();
     Profiles.ClearAppliedPids();
     Primitives.EnablePrivileges();
@@ -174,8 +176,8 @@ void TStellmarkForm::FormCreate() {
     SetSlidersFromOptions();
     InitSettingGuids();
     FillSchemeLists();
-    ShowProfileRows();
-    UpdateEvenCoreBoxes();
+    ProfilePage.ShowProfileRows();
+    ProfilePage.UpdateEvenCoreBoxes();
     SelectStartSchemes();
     // The editor opens on the first scheme; a position set by code raises nothing.
     ComboBoxHiddenScheme->setItemIndex(0);
@@ -186,7 +188,7 @@ void TStellmarkForm::FormCreate() {
     // The settings read sets the boost box without its action's handler.
     CheckBoxBoostProc->setEnabled(CheckBoxBoost->checked());
     CheckBoxBoostP->setEnabled(CheckBoxBoost->checked());
-    ShowPriorityButtons();
+    ProfilePage.ShowPriorityButtons();
     TrackBarLowChange();
     TrackBarHighChange();
     TrackBarTimeChange();

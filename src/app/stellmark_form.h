@@ -11,13 +11,14 @@
 #include "engine/process_primitives.h"
 #include "engine/process_table.h"
 #include "platform/platform.h"
+#include "profiles/profile_page.h"
 #include "profiles/program_profiles.h"
 #include "settings/settings_store.h"
 #include "ui/ui.h"
 
 namespace app {
 
-class TStellmarkForm : public ui::Form, private profiles::ProfileEngine {
+class TStellmarkForm : public ui::Form, private profiles::ProfileEngine, private profiles::SchemeChoices {
 public:
     TStellmarkForm(ui::Application& application, platform::Platform& platform);
 
@@ -52,11 +53,7 @@ public:
     void theTrayIconClick();
 
     // ---- start steps and handlers still to be built: they do nothing yet ----
-    void FillCoreLists() {}
-    void ShowProfileRows() {}
-    void UpdateEvenCoreBoxes() {}
     void ComboBoxHiddenSchemeChange() {}
-    void ShowPriorityButtons() {}
 
     // ---- scheme list and well-known identifiers (engine/scheme_list.cpp) ----
     void InitStandardSchemes();
@@ -123,6 +120,8 @@ public:
     engine::ProcessPrimitives Primitives;
     // The 14 program profile rows with their application.
     profiles::ProfileTable Profiles;
+    // The "Power Profiles" page that edits the rows.
+    profiles::ProfilePage ProfilePage;
     // The tracked processes of boost, eco mode and the busiest-process load.
     engine::ProcessTable ProcessTable;
     // Keep-awake; made once the controls it reads exist.
@@ -209,6 +208,10 @@ private:
     void switchToHigh() override { SwitchToHigh(); }
     void switchToLowest() override { SwitchToLowest(); }
     void switchToProfileScheme(const platform::Guid& scheme) override { SwitchToProfileScheme(scheme); }
+    // What the profile page asks of the scheme list.
+    std::int32_t schemeCount() const override { return SchemeCount; }
+    const platform::Guid& schemeAt(std::int32_t position) const override { return SchemeGuids[position]; }
+    std::int32_t schemeIndexOf(const platform::Guid& scheme) const override { return SchemeIndexOf(scheme); }
 
     template <class T> T* control(const char* name);
     void bindControls();
