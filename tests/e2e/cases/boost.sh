@@ -75,3 +75,92 @@ case_boost_foreground_and_eco_mode() {
 }
 
 CASES+=(boost_foreground_and_eco_mode)
+
+# page_children <title>: the children of the main window's page with that tab text, one
+# "child=... class=... text=..." line each in creation order, into $CASE_DIR/page.txt.
+page_children() {
+    drv list-children "$HWND" || return 1
+    local page
+    page=$(sed -n "s/^child=\([^ ]*\) parent=[^ ]* id=[^ ]* visible=[01] class=$CLASS text=$1\$/\1/p" "$D_OUT" | head -n 1)
+    [[ -n $page ]] || return 1
+    grep "^child=[^ ]* parent=$page " "$D_OUT" >"$CASE_DIR/page.txt"
+}
+
+# nth_child <class> <n> [text]: the n-th (from 1) child on the page of that class,
+# with that text when given.
+nth_child() {
+    awk -v cls="$1" -v n="$2" -v text="${3-}" -v any="${3+x}" '
+        { c = $0; sub(/^.* class=/, "", c); t = c; sub(/ text=.*$/, "", c); sub(/^[^ ]* text=/, "", t)
+          if (c == cls && (any == "" || t == text) && ++seen == n) { sub(/^child=/, "", $1); print $1; exit } }' \
+        "$CASE_DIR/page.txt"
+}
+
+# window_shot <window> <file>: a picture of the window as it is on the screen.
+window_shot() {
+    drv state "$1"
+    local x y w h
+    x=$(val x) y=$(val y) w=$(val w) h=$(val h)
+    sleep 1.5 # let it paint
+    import -display "$DISPLAY" -window root "$CASE_DIR/screen.png" >>"$CASE_LOG" 2>&1 || return 1
+    ((x < 0)) && { w=$((w + x)); x=0; }
+    ((y < 0)) && { h=$((h + y)); y=0; }
+    convert "$CASE_DIR/screen.png" -crop "${w}x${h}+${x}+${y}" +repage "$2" >>"$CASE_LOG" 2>&1
+}
+
+# A row edited on the profile page (a class typed, high CPU priority clicked, a scheme
+# picked) is applied to the program with that window class at the next load checks,
+# and saved at the exit. A picture of the page goes to the documentation.
+case_profile_row_edited_applied_and_saved() {
+    fixture_window profiled ProfiledProgram "Profiled program" visible || return
+    local program_pid
+    program_pid=$(val pid "$FIXTURE_LOG")
+    give_input || return
+    start_main || return
+    drv list-children "$HWND"
+    local tabs
+    tabs=$(sed -n 's/^child=\([^ ]*\) parent=[^ ]* id=[^ ]* visible=[01] class=SysTabControl32 .*/\1/p' "$D_OUT")
+    [[ -n $tabs ]] || { fail "no page control"; return; }
+    drv post "$tabs" 0x0100 0x27 0 # the right arrow key: the next page, "Power Profiles"
+    page_children "Power Profiles" || { fail "no 'Power Profiles' page"; return; }
+    local class_list scheme_list cpu_button
+    class_list=$(nth_child ComboBox 1)
+    scheme_list=$(nth_child ComboBox 2)
+    cpu_button=$(nth_child Static 1 "")
+    [[ -n $class_list && -n $scheme_list && -n $cpu_button ]] || { fail "line 1 has not its controls"; return; }
+    drv combo "$scheme_list"
+    local high_index
+    high_index=$(sed -n 's/^item=//p' "$D_OUT" | grep -n -x 'High performance' | cut -d: -f1)
+    [[ -n $high_index ]] || { fail "no 'High performance' in the scheme list"; return; }
+
+    local mark
+    mark=$(power_count)
+    drv type "$class_list" ProfiledProgram || fail "cannot type into the class list"
+    drv click "$cpu_button" || fail "cannot click the CPU button"
+    drv pick "$scheme_list" $((high_index - 1)) || fail "cannot pick the scheme"
+    wait_power "PowerSetActiveScheme {8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c}" "$mark" 6000 ||
+        fail "the row's scheme was not activated within 6 s"
+    wait_priorities 6000 "$program_pid=0x8000" || fail "the row's CPU priority did not reach the program"
+
+    local shot=$OUT/profile-page.png
+    if window_shot "$HWND" "$shot"; then
+        local colours
+        colours=$(identify -format '%k' "$shot" 2>>"$CASE_LOG")
+        expect_between "colours in the screenshot" "${colours:-0}" 16 100000000
+        if [[ ${STELLMARK_UPDATE_SCREENSHOT:-0} == 1 && $CASE_OK == 1 ]]; then
+            mkdir -p "$ROOT/docs" && cp "$shot" "$ROOT/docs/profile-page.png" && note "copied to docs/profile-page.png"
+        fi
+    else
+        fail "could not take the screenshot"
+    fi
+
+    drv post "$HWND" $MSG_QUIT 0 0
+    drv wait-exit "$PID" 8000 || { fail "the program did not end on MsgQuit"; return; }
+    drv reg-get "$SETTINGS_KEY" class0
+    expect_eq "stored class of row 0" "$(val value)" ProfiledProgram
+    drv reg-get "$SETTINGS_KEY" scheme0
+    expect_eq "stored scheme of row 0 (REG_BINARY)" "$(val type)" 3
+    drv reg-get "$SETTINGS_KEY" CPUpriority0
+    expect_eq "stored CPU priority of row 0" "$(val value)" 3
+}
+
+CASES+=(profile_row_edited_applied_and_saved)
