@@ -254,7 +254,8 @@ TEST_F(ProcessTableTest, AFirstMeasurementOfItsWholeProcessorTimeStillGivesAtMos
     table.TrackForeground(boosting(), kMainWindow);
     win.failing.clear();
     ASSERT_EQ(table[0].CpuTime, 0);
-    win.process(900)->times.user = 3600ull * 10000000ull * 3;  // three hours
+    // About three hours, of which a 32-bit count would keep 1000 units: a load of 0.
+    win.process(900)->times.user = (std::uint64_t{25} << 32) + 1000;
     account(boosting());
     EXPECT_EQ(table.MaxCpuDelta, 100);
     EXPECT_EQ(cpuLoad, 100);
@@ -280,6 +281,10 @@ TEST_F(ProcessTableTest, BoostingOffRestoresEveryEntryAndKeepsTheTableOnlyForThe
     const auto opened = win.callsOf("OpenProcess");
     ASSERT_EQ(opened.size(), 3u);
     EXPECT_EQ(opened[0], "OpenProcess 0x200 0 1008");
+    // The exit restores in the same order.
+    win.clearCalls();
+    table.RestoreTrackedProcesses();
+    EXPECT_EQ(win.callsOf("OpenProcess"), opened);
     // Switched on again: the next accounting puts every entry into eco mode.
     account(boosting());
     EXPECT_EQ(classOf(1004), kIdle);
