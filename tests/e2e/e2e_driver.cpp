@@ -562,18 +562,7 @@ int cmdCombo(int argc, wchar_t** argv) {
 // wait-text <window> <regex> <timeout>: the window's text matches the whole ECMAScript
 // pattern. Every distinct text seen on the way is printed, so a failure shows what the
 // window said instead.
-// ---- the program's effect on processes, and its controls used as a user would ----
-
-// priority <pid>: the priority class of the process (GetPriorityClass), in hex.
-int cmdPriority(int argc, wchar_t** argv) {
-    if (argc != 1) return 2;
-    HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, (DWORD)number(argv[0]));
-    if (!p) return 1;
-    const DWORD c = GetPriorityClass(p);
-    CloseHandle(p);
-    std::printf("priority=0x%lx\n", (unsigned long)c);
-    return c ? 0 : 1;
-}
+// ---- the program's controls used as a user would ----
 
 // foreground <window>: makes the window the foreground window.
 int cmdForeground(int argc, wchar_t** argv) {
@@ -842,7 +831,6 @@ const Command kCommands[] = {
     {L"priority", cmdPriority, "priority <pid>"},
     {L"kill", cmdKill, "kill <pid>"},
     {L"combo", cmdCombo, "combo <combo box>"},
-    {L"priority", cmdPriority, "priority <pid>"},
     {L"foreground", cmdForeground, "foreground <window>"},
     {L"click", cmdClick, "click <button>"},
     {L"pick", cmdPick, "pick <combo box> <index>"},
