@@ -204,38 +204,36 @@ void ProfilePage::ComboBoxSchemeChange(int line) {
 void ProfilePage::ComboBoxCStart1Change(ui::Control& sender) {
     const int i = sender.tag();
     row(i).ProfileCoreStart = static_cast<ui::ComboBox&>(sender).itemIndex();
-    row(i).ProfileAppliedPid = 0;
-    profiles_.MarkEdited(i);
+    reapply(i);
     UpdateEvenCoreBoxes();
 }
 
 void ProfilePage::ComboBoxCEnd1Change(ui::Control& sender) {
     const int i = sender.tag();
     row(i).ProfileCoreEnd = static_cast<ui::ComboBox&>(sender).itemIndex();
-    row(i).ProfileAppliedPid = 0;
-    profiles_.MarkEdited(i);
+    reapply(i);
 }
 
 void ProfilePage::CheckBox1Change(ui::Control& sender) {
     if (showing_) return;
     const int i = sender.tag();
     row(i).ProfileEvenCores = static_cast<ui::CheckBox&>(sender).checked();
-    row(i).ProfileAppliedPid = 0;
-    profiles_.MarkEdited(i);
+    reapply(i);
 }
 
-void ProfilePage::CPUImage1Click(ui::Control& sender) {
+void ProfilePage::CPUImage1Click(ui::Control& sender) { stepLevel(sender, &ProgramProfile::ProfileCpuPriority, false); }
+
+void ProfilePage::IOImage1Click(ui::Control& sender) { stepLevel(sender, &ProgramProfile::ProfileIoPriority, true); }
+
+void ProfilePage::stepLevel(ui::Control& sender, std::int32_t ProgramProfile::*level, bool io) {
     const int i = sender.tag();
-    row(i).ProfileCpuPriority = nextLevel(row(i).ProfileCpuPriority);
-    showLevel(static_cast<ui::ImageButton&>(sender), row(i).ProfileCpuPriority, false);
-    row(i).ProfileAppliedPid = 0;
-    profiles_.MarkEdited(i);
+    row(i).*level = nextLevel(row(i).*level);
+    showLevel(static_cast<ui::ImageButton&>(sender), row(i).*level, io);
+    reapply(i);
 }
 
-void ProfilePage::IOImage1Click(ui::Control& sender) {
-    const int i = sender.tag();
-    row(i).ProfileIoPriority = nextLevel(row(i).ProfileIoPriority);
-    showLevel(static_cast<ui::ImageButton&>(sender), row(i).ProfileIoPriority, true);
+// The row's process settings go to its program again at the next match.
+void ProfilePage::reapply(int i) {
     row(i).ProfileAppliedPid = 0;
     profiles_.MarkEdited(i);
 }

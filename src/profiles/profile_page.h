@@ -80,6 +80,10 @@ private:
     // A priority button shows the level's picture (CPU 0..3, I/O 4..7) and its hint.
     void showLevel(ui::ImageButton& button, std::int64_t level, bool io);
     std::int32_t nextLevel(std::int32_t level) const;
+    // A click on a priority button: the next level, shown.
+    void stepLevel(ui::Control& sender, std::int32_t ProgramProfile::*level, bool io);
+    // Cores, even-core choice or priorities changed: marks the row for re-application.
+    void reapply(int i);
 
     ProfileTable& profiles_;
     engine::ProcessPrimitives& primitives_;
