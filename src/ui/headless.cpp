@@ -29,6 +29,8 @@ void HeadlessBackend::initialise(Application& app) {
 
 void HeadlessBackend::realize(Form& form) {
     app_ = &form.application();
+    // A window handle of its own, as on Windows, so that no form passes for "no window".
+    form.setHandle(nextHandle_ += 0x10);
     for (Timer* t : form.timers()) {
         t->setPeer(std::make_unique<TimerPeer>(*this, *t));
         timers_.push_back({t, *clock_ + t->interval()});

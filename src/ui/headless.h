@@ -71,6 +71,7 @@ private:
     std::deque<Posted> queue_;
     std::vector<TimerState> timers_;
     std::uint64_t ownClock_ = 0;
+    std::uintptr_t nextHandle_ = 0xF0000;
     std::uint64_t* clock_;
     Application* app_ = nullptr;
 };
