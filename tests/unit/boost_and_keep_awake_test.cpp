@@ -113,6 +113,28 @@ TEST_F(BoostTest, AtExitWithBoostingOffNoProcessIsTouchedAndTheTableIsEmptied) {
     EXPECT_EQ(f.ProcessTable.ProcessCount(), 0);
 }
 
+// One tick runs the accounting, the foreground, the discovery, the keep-awake limit and
+// then the temperature, in this order.
+TEST_F(BoostTest, TheTickTakesItsStepsInOrder) {
+    auto& f = running();
+    win.addProcess(700);
+    f.CheckBoxBoost->userClick();
+    f.TimerCpuTempTimer();  // 700 tracked from now on
+    f.CheckBoxTimelimit->userClick();
+    win.tick += f.KeepAwake->KeepAwakeEndTime;  // far past the end
+    win.clearCalls();
+    f.TimerCpuTempTimer();
+    std::vector<std::ptrdiff_t> firsts;
+    for (const char* call : {"OpenProcess 0x600", "GetForegroundWindow", "CreateToolhelp32Snapshot",
+                             "SetThreadExecutionState", "QueryThermalZoneTemperatures"}) {
+        const auto at = std::find_if(win.calls.begin(), win.calls.end(),
+                                     [call](const std::string& c) { return c.rfind(call, 0) == 0; });
+        ASSERT_NE(at, win.calls.end()) << call;
+        firsts.push_back(at - win.calls.begin());
+    }
+    EXPECT_TRUE(std::is_sorted(firsts.begin(), firsts.end()));
+}
+
 // ---- keep-awake ----
 
 class KeepAwakeTest : public BoostTest {
