@@ -591,6 +591,14 @@ int cmdClick(int argc, wchar_t** argv) {
     return notifyParent(h, BN_CLICKED) ? 0 : 1;
 }
 
+// enter <combo box>: the list receives the focus, as its parent hears of it.
+int cmdEnter(int argc, wchar_t** argv) {
+    if (argc != 1) return 2;
+    HWND h = resolve(argv[0]);
+    if (!h || !IsWindow(h)) return 1;
+    return notifyParent(h, CBN_SETFOCUS) ? 0 : 1;
+}
+
 // pick <combo box> <index>: a user's pick of the item in a drop-down list.
 int cmdPick(int argc, wchar_t** argv) {
     if (argc != 2) return 2;
@@ -833,6 +841,7 @@ const Command kCommands[] = {
     {L"combo", cmdCombo, "combo <combo box>"},
     {L"foreground", cmdForeground, "foreground <window>"},
     {L"click", cmdClick, "click <button>"},
+    {L"enter", cmdEnter, "enter <combo box>"},
     {L"pick", cmdPick, "pick <combo box> <index>"},
     {L"type", cmdType, "type <combo box> <text>"},
     {L"wait-text", cmdWaitText, "wait-text <window> <regex> <timeout>"},

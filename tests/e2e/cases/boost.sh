@@ -132,6 +132,14 @@ case_profile_row_edited_applied_and_saved() {
     high_index=$(sed -n 's/^item=//p' "$D_OUT" | grep -n -x 'High performance' | cut -d: -f1)
     [[ -n $high_index ]] || { fail "no 'High performance' in the scheme list"; return; }
 
+    # Entering the class list offers the program windows open now, ours not among them.
+    drv enter "$class_list" || fail "cannot enter the class list"
+    drv combo "$class_list"
+    grep -q -x 'item=ProfiledProgram = Profiled program' "$D_OUT" || fail "the class list does not offer the program"
+    grep -q "^item=$CLASS = " "$D_OUT" && fail "the class list offers a window of the program itself"
+    drv state "$class_list"
+    expect_eq "class list text after entering" "$(val caption)" "Select program window class"
+
     local mark
     mark=$(power_count)
     drv type "$class_list" ProfiledProgram || fail "cannot type into the class list"
