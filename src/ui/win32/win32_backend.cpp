@@ -368,8 +368,9 @@ public:
         return true;
     }
     bool draw(const DRAWITEMSTRUCT& d) override {
-        const COLORREF back = GetSysColor(fw_.backgroundOf(GetParent(hwnd_)));
-        FillRect(d.hDC, &d.rcItem, GetSysColorBrush(fw_.backgroundOf(GetParent(hwnd_))));
+        const int colour = fw_.backgroundOf(GetParent(hwnd_));
+        const COLORREF back = GetSysColor(colour);
+        FillRect(d.hDC, &d.rcItem, GetSysColorBrush(colour));
         if (!button().showsImage()) return true;
         const ImageList& list = *button().images;
         const auto& pixels = list.images[static_cast<size_t>(button().imageIndex())];
