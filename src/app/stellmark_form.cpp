@@ -111,6 +111,8 @@ void TStellmarkForm::bindHandlers() {
     ComboBoxLow->onChange = [this] { ComboBoxLowChange(); };
     ComboBoxHigh->onChange = [this] { ComboBoxHighChange(); };
     ComboBoxLowest->onChange = [this] { ComboBoxLowestChange(); };
+    PageControl1->onChanging = [this](bool& allow) { Editor->PageControl1Changing(allow); };
+    PageControl1->onChange = [this] { Editor->PageControl1Change(); };
 
     TrackBarLow->onChange = [this] { TrackBarLowChange(); };
     TrackBarHigh->onChange = [this] { TrackBarHighChange(); };
@@ -136,6 +138,9 @@ void TStellmarkForm::create() {
     KeepAwake.emplace(os_.processes, os_.clock,
                       engine::KeepAwake::Controls{*ActionNoSleep, *ActionScreen, *CheckBoxNoSleep, *CheckBoxScreen,
                                                   *CheckBoxTimelimit, *TrackBarEndTime});
+    Editor = std::make_unique<editor::PowerSettingsEditor>(
+        os_, *this,
+        editor::SchemeList{SchemeGuids, SchemeNames, SchemeCount, NO_SUBGROUP_GUID, ActiveSchemeGuid, SchemeLists()});
     bindHandlers();
     Settings = std::make_unique<settings::SettingsStore>(
         os_.registry,
@@ -160,7 +165,7 @@ void TStellmarkForm::destroy() {
 
 void TStellmarkForm::FormCreate() {
     Primitives.InitCpuTopology();
-    CreatingScheme = false;
+    Editor->CreatingScheme = false;
     ReaderWindow = 0;
     ProfilePage.FillCoreLists();
     ProcessTable.Clear();
@@ -181,7 +186,7 @@ void TStellmarkForm::FormCreate() {
     SelectStartSchemes();
     // The editor opens on the first scheme; a position set by code raises nothing.
     ComboBoxHiddenScheme->setItemIndex(0);
-    ComboBoxHiddenSchemeChange();
+    Editor->ComboBoxHiddenSchemeChange();
     Active = true;
     SettingsDirty = false;
     if (MinimizeNoticeShown) post(MsgStartHidden);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/power_settings_editor.h"
 #include "engine/keep_awake.h"
 #include "engine/process_primitives.h"
 #include "engine/process_table.h"
@@ -53,7 +54,6 @@ public:
     void theTrayIconClick();
 
     // ---- start steps and handlers still to be built: they do nothing yet ----
-    void ComboBoxHiddenSchemeChange() {}
 
     // ---- scheme list and well-known identifiers (engine/scheme_list.cpp) ----
     void InitStandardSchemes();
@@ -148,6 +148,9 @@ public:
     ui::Action *ExitAction, *ShowAction, *ActionNoSleep, *PauseAction, *CloseAction, *ActionTemp, *ActionScreen,
         *ActionSaver, *ActionBoost;
 
+    // The "Edit hidden settings" page with its buttons and the create-scheme dialog.
+    std::unique_ptr<editor::PowerSettingsEditor> Editor;
+
     // ---- state ----
     // The scheme list: position k of every scheme list is slot k.
     static constexpr int kSchemeSlots = 32;
@@ -191,7 +194,6 @@ public:
     bool NoticeOpen = false, ExitQuestionOpen = false;
     bool Active = false;
     bool ForcedLowest = false, Overheated = false;
-    bool CreatingScheme = false;
     platform::Window ReaderWindow = 0;
 
 private:

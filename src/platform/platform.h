@@ -88,11 +88,15 @@ public:
     virtual ~SystemInfo() = default;
     virtual bool GetSystemTimes(SystemTimes& times) = 0;
     virtual bool GetSystemPowerStatus(PowerStatus& status) = 0;
+    // The user's locale identifier, sort bits included.
+    virtual std::uint32_t GetUserDefaultLCID() = 0;
 };
 
 // The power-management service (powrprof). All calls pass no root key; results are
 // Win32 error codes, 0 for success.
 constexpr std::uint32_t ACCESS_SCHEME = 16;
+constexpr std::uint32_t ACCESS_SUBGROUP = 17;
+constexpr std::uint32_t ACCESS_INDIVIDUAL_SETTING = 18;
 
 class PowerService {
 public:
@@ -117,6 +121,41 @@ public:
                                                   std::uint32_t& value) = 0;
     virtual std::uint32_t PowerReadDCDefaultIndex(const Guid& scheme, const Guid& subgroup, const Guid& setting,
                                                   std::uint32_t& value) = 0;
+
+    // Settings and their possible values, as the editor shows them. Texts are UTF-16
+    // with a terminator, at most *bufferSize bytes.
+    virtual std::uint32_t PowerReadDescription(const Guid* scheme, const Guid* subgroup, const Guid* setting,
+                                               std::uint8_t* buffer, std::uint32_t* bufferSize) = 0;
+    // True when the setting takes a number from a range, false when it has a list of values.
+    virtual bool PowerIsSettingRangeDefined(const Guid* subgroup, const Guid* setting) = 0;
+    virtual std::uint32_t PowerReadValueUnitsSpecifier(const Guid* subgroup, const Guid* setting,
+                                                       std::uint8_t* buffer, std::uint32_t* bufferSize) = 0;
+    virtual std::uint32_t PowerReadValueMax(const Guid* subgroup, const Guid* setting, std::uint32_t& value) = 0;
+    virtual std::uint32_t PowerReadValueMin(const Guid* subgroup, const Guid* setting, std::uint32_t& value) = 0;
+    virtual std::uint32_t PowerReadPossibleFriendlyName(const Guid* subgroup, const Guid* setting, std::uint32_t index,
+                                                        std::uint8_t* buffer, std::uint32_t* bufferSize) = 0;
+    virtual std::uint32_t PowerReadPossibleDescription(const Guid* subgroup, const Guid* setting, std::uint32_t index,
+                                                       std::uint8_t* buffer, std::uint32_t* bufferSize) = 0;
+    // A copy of the source scheme under a GUID the service chooses, written to created.
+    virtual std::uint32_t PowerDuplicateScheme(const Guid& source, Guid& created) = 0;
+    virtual std::uint32_t PowerWriteFriendlyName(const Guid* scheme, const Guid* subgroup, const Guid* setting,
+                                                 const std::uint8_t* buffer, std::uint32_t bufferSize) = 0;
+};
+
+// The local machine's registry, read only (advapi32): what the operating system keeps
+// about its power settings. Paths are taken from HKEY_LOCAL_MACHINE.
+using RegistryKey = std::uintptr_t;  // HKEY; 0 is none
+
+class MachineRegistry {
+public:
+    virtual ~MachineRegistry() = default;
+    // RegOpenKeyExW with KEY_READ; 0 when the key does not open.
+    virtual RegistryKey OpenKeyReadOnly(const std::u16string& path) = 0;
+    virtual bool ValueExists(RegistryKey key, const char16_t* name) = 0;
+    // REG_SZ, or REG_EXPAND_SZ without expanding; one trailing zero is not part of the
+    // text. A value of another type, or one that cannot be read, throws std::runtime_error.
+    virtual std::u16string ReadString(RegistryKey key, const char16_t* name) = 0;
+    virtual void CloseKey(RegistryKey key) = 0;
 };
 
 // Files and the shell (kernel32, shell32).
@@ -130,7 +169,11 @@ public:
     // 8-bit texts in the process code page; a null verb is the default verb.
     virtual void ShellExecuteA(Window owner, const char* verb, const char* file, const char* parameters,
                                const char* directory, int showCommand) = 0;
+    virtual void ShellExecuteW(Window owner, const char16_t* verb, const char16_t* file, const char16_t* parameters,
+                               const char16_t* directory, int showCommand) = 0;
 };
+
+constexpr int SW_SHOWNORMAL_ = 1;  // the show command SW_SHOWNORMAL
 
 // The ACPI thermal zones through WMI (COM automation, late bound): the
 // CurrentTemperature of every row of MSAcpi_ThermalZoneTemperature in root\wmi,
@@ -286,6 +329,7 @@ struct Platform {
     Wmi& wmi;
     Processes& processes;
     UserRegistry& registry;
+    MachineRegistry& machineRegistry;
     int argumentCount = 0;  // command-line arguments, the program name not counted
 };
 

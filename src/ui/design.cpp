@@ -13,9 +13,23 @@ Control* create(Form& form, Control* parent, const DesignRow& r) {
         case Kind::Page: return form.add<Panel>(parent, r.name, Kind::Page);
         case Kind::Panel: return form.add<Panel>(parent, r.name);
         case Kind::Label: return form.add<Label>(parent, r.name);
-        case Kind::Button: return form.add<Button>(parent, r.name);
         case Kind::CheckBox: return form.add<CheckBox>(parent, r.name);
         case Kind::ComboBox: return form.add<ComboBox>(parent, r.name);
+        case Kind::ListBox: return form.add<ListBox>(parent, r.name);
+        case Kind::Edit: return form.add<Edit>(parent, r.name);
+        case Kind::SpinEdit: {
+            auto* s = form.add<SpinEdit>(parent, r.name);
+            s->setMaxValue(r.max);
+            s->setMinValue(r.min);
+            return s;
+        }
+        case Kind::Button: {
+            auto* b = form.add<Button>(parent, r.name);
+            b->modalResult = r.modalResult;
+            b->isDefault = r.isDefault;
+            b->isCancel = r.isCancel;
+            return b;
+        }
         case Kind::TrackBar: {
             auto* t = form.add<TrackBar>(parent, r.name);
             t->setRange(r.min, r.max);
@@ -69,6 +83,7 @@ void loadDesign(Form& form, const Design& d) {
         c->setEnabled(r.enabled);
         c->setVisible(r.visible);
         c->setTag(r.tag);
+        if (r.font[0]) c->setFont(r.font, r.fontHeight);
         if (r.action[0]) {
             if (auto* tray = dynamic_cast<TrayIcon*>(c)) {
                 tray->popupMenu = form.get<PopupMenu>(r.action);

@@ -23,6 +23,10 @@ struct DesignRow {
     bool enabled = true;
     bool visible = true;
     int tag = 0;
+    const char* font = "";  // a face of its own, with its pixel height
+    int fontHeight = 0;
+    ModalResult modalResult = ModalResult::None;  // buttons of a dialog
+    bool isDefault = false, isCancel = false;
 };
 
 struct ActionRow {

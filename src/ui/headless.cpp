@@ -89,6 +89,17 @@ ModalResult HeadlessBackend::messageBox(Form*, BoxKind kind, const std::string& 
     return kind == BoxKind::Information ? ModalResult::OK : ModalResult::Yes;
 }
 
+ModalResult HeadlessBackend::showModal(Form& form) {
+    dialogs.push_back(form.name());
+    // As on Windows: once the application is told to end, a dialog ends as Cancel.
+    const auto ending = [this] { return app_ && app_->terminated(); };
+    form.show();
+    if (!ending() && whileDialog) whileDialog(form);
+    form.hide();
+    if (ending() || form.modalResult() == ModalResult::None) return ModalResult::Cancel;
+    return form.modalResult();
+}
+
 std::intptr_t HeadlessBackend::defaultProc(Form& form, Message& m) {
     defaultHandled.push_back(m);
     // The platform's default for the close command family: a plain close request.

@@ -26,6 +26,10 @@ public:
     std::vector<Box> boxes;                 // every modal box shown, in order
     std::deque<ModalResult> answers;        // scripted answers; empty: OK / Yes
     std::function<void()> whileModal;       // runs while a box (error boxes too) is open
+    // Runs while a modal dialog is open: the test plays the user (a button with a
+    // modal result closes it). Without it, or when nothing closed it: Cancel.
+    std::function<void(Form&)> whileDialog;
+    std::vector<std::string> dialogs;       // modal dialogs shown, by form name
     std::vector<std::string> errors;        // errors caught at the dispatcher, each in a box
     std::vector<Message> defaultHandled;    // messages that reached the inherited procedure
     std::vector<std::string> popups;        // menus opened, by name
@@ -55,6 +59,9 @@ public:
     void run(Application& app) override;
     void quit() override { quitPosted = true; }
     void reportError(const std::string& what) override;
+    ModalResult showModal(Form& form) override;
+    // A stand-in handle that tells the forms apart.
+    std::uintptr_t windowHandle(Form& form) override { return reinterpret_cast<std::uintptr_t>(&form); }
 
     // Bookkeeping of one timer (SetTimer semantics: re-armed on every change).
     struct TimerState {

@@ -52,6 +52,12 @@ void Control::setEnabled(bool e) {
     notify(Prop::Enabled);
 }
 
+void Control::setFocus() {
+    if (form_) form_->moveFocus(this);
+}
+
+bool Control::focused() const { return form_ && form_->focusedControl() == this; }
+
 void Control::raise(const std::function<void()>& handler) {
     if (!handler) return;
     if (form_) form_->application().dispatch(handler);
@@ -81,8 +87,10 @@ void Action::execute() {
 // ---- Button, CheckBox, MenuItem ----
 
 void Button::userClick() {
+    if (!enabled_) return;
     if (action_) action_->execute();
     else raise(onClick);
+    if (modalResult != ModalResult::None && form_) form_->setModalResult(modalResult);
 }
 
 void CheckBox::followAction(bool c) {
@@ -187,6 +195,78 @@ void ImageButton::setImageIndex(int index) {
     if (image_ == index) return;
     image_ = index;
     notify(Prop::ImageIndex);
+}
+
+// ---- ListBox ----
+
+void ListBox::addItem(const std::string& text) {
+    items_.push_back(text);
+    notify(Prop::Items);
+}
+
+void ListBox::clear() {
+    items_.clear();
+    index_ = -1;
+    notify(Prop::Items);
+}
+
+void ListBox::setItemIndex(int index) {
+    if (index < -1 || index >= itemCount() || index == index_) return;
+    index_ = index;
+    notify(Prop::ItemIndex);
+    if (onSelectionChange) raise([this] { onSelectionChange(false); });
+}
+
+void ListBox::userSelect(int index) {
+    if (index < 0 || index >= itemCount() || index == index_) return;
+    index_ = index;
+    notify(Prop::ItemIndex);
+    if (onSelectionChange) raise([this] { onSelectionChange(true); });
+}
+
+// ---- SpinEdit, Edit ----
+
+void SpinEdit::clampValue() { value_ = std::clamp(value_, min_, std::max(min_, max_)); }
+
+void SpinEdit::setValue(std::int64_t v) {
+    value_ = v;
+    clampValue();
+    modified_ = false;
+    notify(Prop::Position);
+}
+
+void SpinEdit::setMaxValue(std::int64_t v) {
+    max_ = v;
+    clampValue();
+    notify(Prop::Range);
+}
+
+void SpinEdit::setMinValue(std::int64_t v) {
+    min_ = v;
+    clampValue();
+    notify(Prop::Range);
+}
+
+void SpinEdit::userType(std::int64_t v) {
+    const std::int64_t before = value_;
+    value_ = v;
+    clampValue();
+    if (value_ != before) modified_ = true;
+    notify(Prop::Position);
+}
+
+void SpinEdit::userFocus() {
+    if (form_ && !focused()) form_->moveFocus(this);
+}
+
+void SpinEdit::userBlur() {
+    if (form_ && focused()) form_->moveFocus(nullptr);
+}
+
+void Edit::userType(const std::string& text) {
+    caption_ = text;
+    notify(Prop::Caption);
+    raise(onChange);
 }
 
 // ---- TrackBar ----
@@ -310,6 +390,22 @@ std::vector<Timer*> Form::timers() const {
     for (const auto& c : owned_)
         if (c->kind() == Kind::Timer) out.push_back(static_cast<Timer*>(c.get()));
     return out;
+}
+
+ModalResult Form::showModal() {
+    modalResult_ = ModalResult::None;
+    return app_.backend().showModal(*this);
+}
+
+std::uintptr_t Form::windowHandle() const { return app_.backend().windowHandle(const_cast<Form&>(*this)); }
+
+void Form::moveFocus(Control* to) {
+    Control* from = focused_;
+    if (from == to) return;
+    focused_ = to;
+    if (from) from->focusLost();
+    // A handler of the loss may have moved the focus on already.
+    if (to && focused_ == to && to->peer()) to->peer()->changed(Prop::Focus);
 }
 
 void Form::show() {

@@ -23,13 +23,13 @@ enum class BoxKind { Information, Confirmation };
 
 enum class Kind {
     Form, PageControl, Page, Panel, Label, Button, CheckBox, ComboBox, TrackBar,
-    Image, TrayIcon, PopupMenu, MenuItem, Timer, ImageButton
+    Image, TrayIcon, PopupMenu, MenuItem, Timer, ImageButton, ListBox, SpinEdit, Edit
 };
 
 // Which piece of a control's state code has just changed; a backend re-applies it.
 enum class Prop {
     Caption, Hint, Visible, Enabled, Bounds, Checked, Items, ItemIndex, Position,
-    Range, Icon, ActivePage, Interval, Front, Text, ImageIndex
+    Range, Icon, ActivePage, Interval, Front, Text, ImageIndex, Focus
 };
 
 struct Message {
@@ -83,6 +83,19 @@ public:
     int tag() const { return tag_; }
     void setTag(int t) { tag_ = t; }
     Action* action() const { return action_; }
+    // A font of its own (face and pixel height); an empty face is the form's font.
+    const std::string& fontName() const { return fontName_; }
+    int fontHeight() const { return fontHeight_; }
+    void setFont(const std::string& face, int pixelHeight) {
+        fontName_ = face;
+        fontHeight_ = pixelHeight;
+    }
+
+    // Gives this control the keyboard focus; the control that had it loses it first.
+    void setFocus();
+    bool focused() const;
+    // The focus has left this control (see Form::moveFocus).
+    virtual void focusLost() {}
 
     Peer* peer() const { return peer_.get(); }
     void setPeer(std::unique_ptr<Peer> p) { peer_ = std::move(p); }
@@ -106,6 +119,8 @@ protected:
     bool visible_ = true, enabled_ = true;
     int tag_ = 0;
     Action* action_ = nullptr;
+    std::string fontName_;
+    int fontHeight_ = 0;
     std::unique_ptr<Peer> peer_;
 };
 
@@ -147,6 +162,10 @@ class Button : public Control {
 public:
     explicit Button(std::string name) : Control(Kind::Button, std::move(name)) {}
     std::function<void()> onClick;
+    // In a modal dialog: a click closes it with this result (None: stays open).
+    ModalResult modalResult = ModalResult::None;
+    bool isDefault = false;  // Enter clicks it
+    bool isCancel = false;   // Escape clicks it
     void userClick();
 };
 
@@ -216,6 +235,67 @@ public:
 
 private:
     int min_ = 0, max_ = 10, position_ = 0;
+};
+
+// A list of texts with at most one selected.
+class ListBox : public Control {
+public:
+    explicit ListBox(std::string name) : Control(Kind::ListBox, std::move(name)) {}
+    std::function<void(bool user)> onSelectionChange;
+    const std::vector<std::string>& items() const { return items_; }
+    int itemCount() const { return static_cast<int>(items_.size()); }
+    void addItem(const std::string& text);
+    // Leaves no selection and raises nothing.
+    void clear();
+    int itemIndex() const { return index_; }
+    // From code: a different index within the items (or -1) raises
+    // onSelectionChange(false) before returning; anything else is ignored.
+    void setItemIndex(int index);
+    void userSelect(int index);
+
+private:
+    std::vector<std::string> items_;
+    int index_ = -1;
+};
+
+// An integer field with up and down buttons. Its value stays within min..max.
+class SpinEdit : public Control {
+public:
+    explicit SpinEdit(std::string name) : Control(Kind::SpinEdit, std::move(name)) {}
+    // Enter, or the focus leaving the box.
+    std::function<void()> onEditingDone;
+    std::int64_t value() const { return value_; }
+    std::int64_t minValue() const { return min_; }
+    std::int64_t maxValue() const { return max_; }
+    // From code: raise nothing and clear modified(); the value is kept within the range.
+    void setValue(std::int64_t v);
+    void setMaxValue(std::int64_t v);
+    void setMinValue(std::int64_t v);
+    // Whether the user changed the value since code last set it.
+    bool modified() const { return modified_; }
+    void clearModified() { modified_ = false; }
+
+    // The user typing a number or using the arrows; kept within the range.
+    void userType(std::int64_t v);
+    void userFocus();
+    void userBlur();
+    void userPressEnter() { raise(onEditingDone); }
+    void focusLost() override { raise(onEditingDone); }
+
+private:
+    void clampValue();
+    std::int64_t value_ = 0, min_ = 0, max_ = 100;
+    bool modified_ = false;
+};
+
+// A one-line text field without a length limit.
+class Edit : public Control {
+public:
+    explicit Edit(std::string name) : Control(Kind::Edit, std::move(name)) {}
+    std::function<void()> onChange;
+    // The text is the caption; setting it from code raises nothing.
+    const std::string& text() const { return caption_; }
+    void userType(const std::string& text);
 };
 
 // A picture holder that the user never sees; it lends its icon to the tray icon.
@@ -348,6 +428,20 @@ public:
     const std::vector<std::unique_ptr<Action>>& actions() const { return actions_; }
     std::vector<Timer*> timers() const;
 
+    // A dialog's frame: a border without title-bar buttons.
+    bool dialogBorder = false;
+    // Shows the form as a modal dialog until a button with a modal result is used
+    // (or the form is closed: Cancel); timers go on running meanwhile.
+    ModalResult showModal();
+    ModalResult modalResult() const { return modalResult_; }
+    void setModalResult(ModalResult r) { modalResult_ = r; }
+    // The control with the keyboard focus, or null.
+    Control* focusedControl() const { return focused_; }
+    // The focus goes to `to` (null: nowhere); the control that had it hears so first.
+    void moveFocus(Control* to);
+    // The platform's handle of the form's window (0 when it has none).
+    std::uintptr_t windowHandle() const;
+
     void show();  // visible and to the front; onShow only when it was hidden
     void hide();  // onHide only when it was visible
     // A close request through the toolkit: the close query decides.
@@ -375,6 +469,8 @@ private:
     std::uintptr_t handle_ = 0;
     std::vector<std::unique_ptr<Control>> owned_;
     std::vector<std::unique_ptr<Action>> actions_;
+    ModalResult modalResult_ = ModalResult::None;
+    Control* focused_ = nullptr;
 };
 
 // What a form's windows need from the backend besides per-control peers.
@@ -398,6 +494,10 @@ public:
     virtual void quit() = 0;
     // Reports an error caught at the dispatcher in a modal box; timers go on meanwhile.
     virtual void reportError(const std::string& what) = 0;
+    // Runs a modal loop for the form until its modal result is set; realizes the
+    // form when it has no windows yet.
+    virtual ModalResult showModal(Form& form) = 0;
+    virtual std::uintptr_t windowHandle(Form& form) = 0;
 };
 
 class Application {

@@ -34,7 +34,7 @@ std::vector<std::string> SimWindows::powerChanges() const {
 }
 
 platform::Platform SimWindows::platform(int argumentCount) {
-    return platform::Platform{*this, *this, *this, *this, *this, *this, *this, *this, argumentCount};
+    return platform::Platform{*this, *this, *this, *this, *this, *this, *this, *this, *this, argumentCount};
 }
 
 // ---- files, shell and WMI ----
@@ -280,16 +280,26 @@ std::uint32_t SimWindows::PowerEnumerate(const Guid* schemeGuid, const Guid* sub
     record("PowerEnumerate " + text(schemeGuid) + " " + text(subgroup) + " " + std::to_string(accessFlags) + " " +
            std::to_string(index) + " " + std::to_string(bufferSize ? *bufferSize : 0));
     if (fails("PowerEnumerate")) return 5;
-    if (accessFlags != platform::ACCESS_SCHEME) return 87;
-    std::uint32_t seen = 0;
-    for (const auto& s : schemes) {
-        if (!s.enumerated) continue;
-        if (seen++ != index) continue;
-        if (!bufferSize || *bufferSize < 16) return 234;
-        std::memcpy(buffer, &s.guid, 16);
-        return 0;
+    std::vector<const Guid*> entries;
+    if (accessFlags == platform::ACCESS_SCHEME) {
+        for (const auto& s : schemes)
+            if (s.enumerated) entries.push_back(&s.guid);
+    } else if (accessFlags == platform::ACCESS_SUBGROUP) {
+        if (!schemeGuid || !scheme(*schemeGuid)) return 2;
+        for (const auto& g : catalogue)
+            if (g.enumerated) entries.push_back(&g.guid);
+    } else if (accessFlags == platform::ACCESS_INDIVIDUAL_SETTING) {
+        if (!schemeGuid || !scheme(*schemeGuid)) return 2;
+        for (const auto& g : catalogue)
+            if (subgroup && g.guid == *subgroup)
+                for (const auto& t : g.settings) entries.push_back(&t.guid);
+    } else {
+        return 87;
     }
-    return 259;  // ERROR_NO_MORE_ITEMS
+    if (index >= entries.size()) return 259;  // ERROR_NO_MORE_ITEMS
+    if (!bufferSize || *bufferSize < 16) return 234;
+    std::memcpy(buffer, entries[index], 16);
+    return 0;
 }
 
 std::uint32_t SimWindows::PowerReadFriendlyName(const Guid* schemeGuid, const Guid* subgroup, const Guid* setting,
@@ -299,6 +309,7 @@ std::uint32_t SimWindows::PowerReadFriendlyName(const Guid* schemeGuid, const Gu
     if (fails("PowerReadFriendlyName") || !schemeGuid) return 5;
     SimScheme* s = scheme(*schemeGuid);
     if (!s || !s->nameReadable) return 2;
+    if (subgroup || setting) return readSettingName(subgroup, setting, buffer, bufferSize);
     std::size_t bytes = (s->name.size() + 1) * 2;
     if (!bufferSize || *bufferSize < bytes) {
         if (bufferSize) *bufferSize = static_cast<std::uint32_t>(bytes);

@@ -65,6 +65,34 @@ struct SettingValue {
     bool hasAcDefault = true, hasDcDefault = true;
 };
 
+// A possible value of a listed setting.
+struct SimPossible {
+    std::u16string name;
+    std::optional<std::u16string> description;  // none: the read fails
+};
+
+// A setting as the power service describes it system-wide; a missing text fails to read.
+struct SimSetting {
+    platform::Guid guid;
+    std::optional<std::u16string> name, description, units;
+    bool range = false;  // a number from a range, else a list of possible values
+    std::optional<std::uint32_t> min, max;
+    std::vector<SimPossible> possible;
+};
+
+struct SimSubgroup {
+    platform::Guid guid;
+    std::optional<std::u16string> name;
+    std::vector<SimSetting> settings;
+    bool enumerated = true;  // false: its settings are known, it is not listed itself
+};
+
+// A value of the local machine's registry.
+struct SimRegistryValue {
+    std::u16string text;
+    bool isString = true;  // false: a value of another type (e.g. REG_DWORD)
+};
+
 struct SimScheme {
     platform::Guid guid;
     std::u16string name;
@@ -81,7 +109,8 @@ class SimWindows : public platform::Windows,
                    public platform::Shell,
                    public platform::Wmi,
                    public platform::Processes,
-                   public platform::UserRegistry {
+                   public platform::UserRegistry,
+                   public platform::MachineRegistry {
 public:
     SimWindows();
 
@@ -141,6 +170,8 @@ public:
     void addLoad(std::uint64_t busyKernel, std::uint64_t user, std::uint64_t idle);
     bool GetSystemTimes(platform::SystemTimes& t) override;
     bool GetSystemPowerStatus(platform::PowerStatus& s) override;
+    std::uint32_t lcid = 0x0409;
+    std::uint32_t GetUserDefaultLCID() override { return lcid; }
 
     // ---- power service ----
     std::vector<SimScheme> schemes;  // in enumeration order
@@ -172,6 +203,49 @@ public:
     std::uint32_t PowerReadDCDefaultIndex(const platform::Guid& scheme, const platform::Guid& subgroup,
                                           const platform::Guid& setting, std::uint32_t& value) override;
 
+    // ---- the settings behind the schemes (sim_power_settings.cpp) ----
+    // Subgroups and their settings in enumeration order, the same for every scheme.
+    std::vector<SimSubgroup> catalogue;
+    // Processor power management, sleep, display, energy saver and a few hidden
+    // settings of a real machine, with the registry's texts for them.
+    void addWindowsCatalogue();
+    SimSubgroup& addSubgroup(const std::string& guidText, std::optional<std::u16string> name);
+    SimSetting& addSetting(SimSubgroup& subgroup, const std::string& guidText, std::optional<std::u16string> name);
+    SimSetting* setting(const platform::Guid* subgroup, const platform::Guid* setting);
+    // The next scheme PowerDuplicateScheme creates gets this GUID, then the one after it.
+    std::uint32_t nextCreated = 1;
+
+    std::uint32_t PowerReadDescription(const platform::Guid* scheme, const platform::Guid* subgroup,
+                                       const platform::Guid* setting, std::uint8_t* buffer,
+                                       std::uint32_t* bufferSize) override;
+    bool PowerIsSettingRangeDefined(const platform::Guid* subgroup, const platform::Guid* setting) override;
+    std::uint32_t PowerReadValueUnitsSpecifier(const platform::Guid* subgroup, const platform::Guid* setting,
+                                               std::uint8_t* buffer, std::uint32_t* bufferSize) override;
+    std::uint32_t PowerReadValueMax(const platform::Guid* subgroup, const platform::Guid* setting,
+                                    std::uint32_t& value) override;
+    std::uint32_t PowerReadValueMin(const platform::Guid* subgroup, const platform::Guid* setting,
+                                    std::uint32_t& value) override;
+    std::uint32_t PowerReadPossibleFriendlyName(const platform::Guid* subgroup, const platform::Guid* setting,
+                                                std::uint32_t index, std::uint8_t* buffer,
+                                                std::uint32_t* bufferSize) override;
+    std::uint32_t PowerReadPossibleDescription(const platform::Guid* subgroup, const platform::Guid* setting,
+                                               std::uint32_t index, std::uint8_t* buffer,
+                                               std::uint32_t* bufferSize) override;
+    std::uint32_t PowerDuplicateScheme(const platform::Guid& source, platform::Guid& created) override;
+    std::uint32_t PowerWriteFriendlyName(const platform::Guid* scheme, const platform::Guid* subgroup,
+                                         const platform::Guid* setting, const std::uint8_t* buffer,
+                                         std::uint32_t bufferSize) override;
+
+    // ---- the local machine's registry (sim_power_settings.cpp) ----
+    // Key path exactly as opened -> value name -> value.
+    std::map<std::u16string, std::map<std::u16string, SimRegistryValue>> machineKeys;
+    std::map<std::u16string, SimRegistryValue>& machineKey(const std::u16string& path) { return machineKeys[path]; }
+    int openMachineKeys = 0;  // keys opened and not yet closed
+    platform::RegistryKey OpenKeyReadOnly(const std::u16string& path) override;
+    bool ValueExists(platform::RegistryKey key, const char16_t* name) override;
+    std::u16string ReadString(platform::RegistryKey key, const char16_t* name) override;
+    void CloseKey(platform::RegistryKey key) override;
+
     // ---- files, shell and WMI ----
     std::set<std::string> files;  // names in the current directory
     // Runs when ShellExecuteA starts a program, e.g. to make its window appear.
@@ -179,6 +253,8 @@ public:
     bool FileExists(const char* name) override;
     void ShellExecuteA(platform::Window owner, const char* verb, const char* file, const char* parameters,
                        const char* directory, int showCommand) override;
+    void ShellExecuteW(platform::Window owner, const char16_t* verb, const char16_t* file,
+                       const char16_t* parameters, const char16_t* directory, int showCommand) override;
     std::vector<std::optional<std::int64_t>> thermalRows;
     bool QueryThermalZoneTemperatures(std::vector<std::optional<std::int64_t>>& rows) override;
 
@@ -296,9 +372,16 @@ private:
     void record(std::string line) {
         if (recordCalls) calls.push_back(std::move(line));
     }
+    std::uint32_t readSettingName(const platform::Guid* subgroup, const platform::Guid* setting,
+                                  std::uint8_t* buffer, std::uint32_t* bufferSize);
     SettingValue* find(const platform::Guid& scheme, const platform::Guid& subgroup, const platform::Guid& setting);
     platform::Window nextHandle_ = 0x1000;
+    std::vector<const std::map<std::u16string, SimRegistryValue>*> openKeys_;  // handle = position + 1
 };
+
+// Power-settings key of the local machine and the key text of a GUID (upper case, no braces).
+std::u16string powerSettingsKey(const std::string& subgroup, const std::string& setting = "",
+                                const std::string& index = "");
 
 // Well-known scheme identifiers as text, for building catalogues.
 inline constexpr char kPowerSaver[] = "{a1841308-3541-4fab-bc81-f71556f20b4a}";

@@ -37,7 +37,7 @@ TEST_F(SchemeListTest, TwentyEightNamedSchemesPlusTheThreeFallBacksGiveThirtyOne
     EXPECT_EQ(f.SchemeGuids[31], f.NO_SUBGROUP_GUID);
     EXPECT_EQ(f.ComboBoxScheme[13]->itemCount(), 33);
     EXPECT_EQ(f.ComboBoxHiddenScheme->itemCount(), 32);
-    EXPECT_EQ(win.callsOf("PowerEnumerate").size(), 28u);
+    EXPECT_EQ(win.callsOf("PowerEnumerate null null 16 ").size(), 28u);
 }
 
 // Room for one GUID per enumeration, and for 256 UTF-16 units per name, on every call.
@@ -60,7 +60,7 @@ TEST_F(SchemeListTest, NamelessSchemesAreLeftOutAndDoNotUseUpTheLimit) {
     EXPECT_EQ(f.SchemeCount, 31);
     EXPECT_EQ(f.SchemeGuids[3], platform::guidFromText(guidN(4)));
     EXPECT_EQ(f.ComboBoxHigh->items()[27], "Scheme 28");
-    EXPECT_EQ(win.callsOf("PowerEnumerate").size(), 30u);  // the index kept counting
+    EXPECT_EQ(win.callsOf("PowerEnumerate null null 16 ").size(), 30u);  // the index kept counting
 }
 
 TEST_F(SchemeListTest, FiveNamedWithOnlyBalancedAddPowerSaverThenHighPerformance) {

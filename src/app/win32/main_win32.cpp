@@ -35,7 +35,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     platform::win32::Win32Wmi wmi;
     platform::win32::Win32Processes processes;
     platform::win32::Win32UserRegistry registry;
-    platform::Platform os{windows, clock, system, power, shell, wmi, processes, registry, argumentCount()};
+    platform::win32::Win32MachineRegistry machineRegistry;
+    platform::Platform os{windows, clock, system, power, shell, wmi, processes, registry, machineRegistry,
+                          argumentCount()};
     // A second start, which the user has just brought up, passes the foreground on
     // to the running copy that it asks to show its window.
     AllowSetForegroundWindow(ASFW_ANY);

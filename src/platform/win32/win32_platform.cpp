@@ -5,6 +5,8 @@
 #include <cstring>
 #include <exception>
 #include <optional>
+#include <stdexcept>
+#include <string>
 
 namespace platform::win32 {
 
@@ -162,6 +164,8 @@ bool Win32SystemInfo::GetSystemPowerStatus(PowerStatus& status) {
     return true;
 }
 
+std::uint32_t Win32SystemInfo::GetUserDefaultLCID() { return ::GetUserDefaultLCID(); }
+
 // ---- PowerService ----
 
 Win32PowerService::Win32PowerService() {
@@ -175,6 +179,15 @@ Win32PowerService::Win32PowerService() {
     readDCDefaultIndex_ = powrprof_.function<ReadIndex>("PowerReadDCDefaultIndex");
     writeACValueIndex_ = powrprof_.function<WriteIndex>("PowerWriteACValueIndex");
     writeDCValueIndex_ = powrprof_.function<WriteIndex>("PowerWriteDCValueIndex");
+    readDescription_ = powrprof_.function<ReadText>("PowerReadDescription");
+    isSettingRangeDefined_ = powrprof_.function<decltype(isSettingRangeDefined_)>("PowerIsSettingRangeDefined");
+    readValueUnitsSpecifier_ = powrprof_.function<ReadSettingText>("PowerReadValueUnitsSpecifier");
+    readValueMax_ = powrprof_.function<ReadLimit>("PowerReadValueMax");
+    readValueMin_ = powrprof_.function<ReadLimit>("PowerReadValueMin");
+    readPossibleFriendlyName_ = powrprof_.function<ReadPossibleText>("PowerReadPossibleFriendlyName");
+    readPossibleDescription_ = powrprof_.function<ReadPossibleText>("PowerReadPossibleDescription");
+    duplicateScheme_ = powrprof_.function<decltype(duplicateScheme_)>("PowerDuplicateScheme");
+    writeFriendlyName_ = powrprof_.function<decltype(writeFriendlyName_)>("PowerWriteFriendlyName");
 }
 
 std::uint32_t Win32PowerService::PowerEnumerate(const Guid* scheme, const Guid* subgroup, std::uint32_t accessFlags,
@@ -262,6 +275,142 @@ std::uint32_t Win32PowerService::PowerReadACDefaultIndex(const Guid& scheme, con
 std::uint32_t Win32PowerService::PowerReadDCDefaultIndex(const Guid& scheme, const Guid& subgroup,
                                                          const Guid& setting, std::uint32_t& value) {
     return readIndex(readDCDefaultIndex_, scheme, subgroup, setting, value);
+}
+
+std::uint32_t Win32PowerService::PowerReadDescription(const Guid* scheme, const Guid* subgroup, const Guid* setting,
+                                                      std::uint8_t* buffer, std::uint32_t* bufferSize) {
+    if (!readDescription_) return ERROR_PROC_NOT_FOUND;
+    GuidArg s(scheme), g(subgroup), t(setting);
+    DWORD size = bufferSize ? *bufferSize : 0;
+    DWORD rc = readDescription_(nullptr, s.get(), g.get(), t.get(), buffer, bufferSize ? &size : nullptr);
+    if (bufferSize) *bufferSize = size;
+    return rc;
+}
+
+bool Win32PowerService::PowerIsSettingRangeDefined(const Guid* subgroup, const Guid* setting) {
+    if (!isSettingRangeDefined_) return false;
+    GuidArg g(subgroup), t(setting);
+    return isSettingRangeDefined_(g.get(), t.get()) != FALSE;
+}
+
+std::uint32_t Win32PowerService::PowerReadValueUnitsSpecifier(const Guid* subgroup, const Guid* setting,
+                                                              std::uint8_t* buffer, std::uint32_t* bufferSize) {
+    if (!readValueUnitsSpecifier_) return ERROR_PROC_NOT_FOUND;
+    GuidArg g(subgroup), t(setting);
+    DWORD size = bufferSize ? *bufferSize : 0;
+    DWORD rc = readValueUnitsSpecifier_(nullptr, g.get(), t.get(), buffer, bufferSize ? &size : nullptr);
+    if (bufferSize) *bufferSize = size;
+    return rc;
+}
+
+std::uint32_t Win32PowerService::readLimit(ReadLimit read, const Guid* subgroup, const Guid* setting,
+                                           std::uint32_t& value) {
+    if (!read) return ERROR_PROC_NOT_FOUND;
+    GuidArg g(subgroup), t(setting);
+    DWORD v = 0;
+    DWORD rc = read(nullptr, g.get(), t.get(), &v);
+    if (rc == ERROR_SUCCESS) value = v;
+    return rc;
+}
+
+std::uint32_t Win32PowerService::PowerReadValueMax(const Guid* subgroup, const Guid* setting, std::uint32_t& value) {
+    return readLimit(readValueMax_, subgroup, setting, value);
+}
+
+std::uint32_t Win32PowerService::PowerReadValueMin(const Guid* subgroup, const Guid* setting, std::uint32_t& value) {
+    return readLimit(readValueMin_, subgroup, setting, value);
+}
+
+std::uint32_t Win32PowerService::readPossibleText(ReadPossibleText read, const Guid* subgroup, const Guid* setting,
+                                                  std::uint32_t index, std::uint8_t* buffer,
+                                                  std::uint32_t* bufferSize) {
+    if (!read) return ERROR_PROC_NOT_FOUND;
+    GuidArg g(subgroup), t(setting);
+    DWORD size = bufferSize ? *bufferSize : 0;
+    DWORD rc = read(nullptr, g.get(), t.get(), index, buffer, bufferSize ? &size : nullptr);
+    if (bufferSize) *bufferSize = size;
+    return rc;
+}
+
+std::uint32_t Win32PowerService::PowerReadPossibleFriendlyName(const Guid* subgroup, const Guid* setting,
+                                                               std::uint32_t index, std::uint8_t* buffer,
+                                                               std::uint32_t* bufferSize) {
+    return readPossibleText(readPossibleFriendlyName_, subgroup, setting, index, buffer, bufferSize);
+}
+
+std::uint32_t Win32PowerService::PowerReadPossibleDescription(const Guid* subgroup, const Guid* setting,
+                                                              std::uint32_t index, std::uint8_t* buffer,
+                                                              std::uint32_t* bufferSize) {
+    return readPossibleText(readPossibleDescription_, subgroup, setting, index, buffer, bufferSize);
+}
+
+std::uint32_t Win32PowerService::PowerDuplicateScheme(const Guid& source, Guid& created) {
+    if (!duplicateScheme_) return ERROR_PROC_NOT_FOUND;
+    GUID s = toGuid(source);
+    GUID* result = nullptr;  // null on entry: the service allocates the new GUID
+    DWORD rc = duplicateScheme_(nullptr, &s, &result);
+    if (result) {
+        if (rc == ERROR_SUCCESS) created = fromGuid(*result);
+        ::LocalFree(result);
+    }
+    return rc == ERROR_SUCCESS && !result ? ERROR_INVALID_DATA : rc;
+}
+
+std::uint32_t Win32PowerService::PowerWriteFriendlyName(const Guid* scheme, const Guid* subgroup, const Guid* setting,
+                                                        const std::uint8_t* buffer, std::uint32_t bufferSize) {
+    if (!writeFriendlyName_) return ERROR_PROC_NOT_FOUND;
+    GuidArg s(scheme), g(subgroup), t(setting);
+    // The service only reads the buffer; its declaration lacks the const.
+    return writeFriendlyName_(nullptr, s.get(), g.get(), t.get(), const_cast<UCHAR*>(buffer), bufferSize);
+}
+
+// ---- MachineRegistry ----
+
+namespace {
+HKEY toHkey(RegistryKey k) { return reinterpret_cast<HKEY>(k); }
+const wchar_t* wide(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
+}  // namespace
+
+RegistryKey Win32MachineRegistry::OpenKeyReadOnly(const std::u16string& path) {
+    // The path is taken from the root: a leading backslash names the root itself.
+    std::u16string relative = path;
+    if (!relative.empty() && relative.front() == u'\\') relative.erase(0, 1);
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, wide(relative.c_str()), 0, KEY_READ, &key) != ERROR_SUCCESS) return 0;
+    return reinterpret_cast<RegistryKey>(key);
+}
+
+bool Win32MachineRegistry::ValueExists(RegistryKey key, const char16_t* name) {
+    return ::RegQueryValueExW(toHkey(key), wide(name), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+std::u16string Win32MachineRegistry::ReadString(RegistryKey key, const char16_t* name) {
+    DWORD type = 0, bytes = 0;
+    LONG rc = ::RegQueryValueExW(toHkey(key), wide(name), nullptr, &type, nullptr, &bytes);
+    if (rc == ERROR_SUCCESS && type != REG_SZ && type != REG_EXPAND_SZ)
+        throw std::runtime_error("Invalid data type for the registry value");
+    std::u16string text;
+    // The value may grow between the two calls; ask again with the new size then.
+    for (int attempt = 0; rc == ERROR_SUCCESS && attempt < 4; ++attempt) {
+        text.assign((bytes + 1) / 2, u'\0');
+        DWORD got = static_cast<DWORD>(text.size() * 2);
+        rc = ::RegQueryValueExW(toHkey(key), wide(name), nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &got);
+        if (rc == ERROR_MORE_DATA) {
+            bytes = got;
+            rc = ERROR_SUCCESS;
+            continue;
+        }
+        if (rc != ERROR_SUCCESS) break;
+        if (type != REG_SZ && type != REG_EXPAND_SZ) throw std::runtime_error("Invalid data type for the registry value");
+        text.resize(got / 2);
+        if (!text.empty() && text.back() == u'\0') text.pop_back();
+        return text;
+    }
+    throw std::runtime_error("Cannot read the registry value");
+}
+
+void Win32MachineRegistry::CloseKey(RegistryKey key) {
+    if (key) ::RegCloseKey(toHkey(key));
 }
 
 }  // namespace platform::win32

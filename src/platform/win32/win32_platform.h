@@ -38,6 +38,7 @@ class Win32SystemInfo final : public SystemInfo {
 public:
     bool GetSystemTimes(SystemTimes& times) override;
     bool GetSystemPowerStatus(PowerStatus& status) override;
+    std::uint32_t GetUserDefaultLCID() override;
 };
 
 // Every call passes no root key, so the power service works on the machine's own schemes.
@@ -64,6 +65,20 @@ public:
                                           std::uint32_t& value) override;
     std::uint32_t PowerReadDCDefaultIndex(const Guid& scheme, const Guid& subgroup, const Guid& setting,
                                           std::uint32_t& value) override;
+    std::uint32_t PowerReadDescription(const Guid* scheme, const Guid* subgroup, const Guid* setting,
+                                       std::uint8_t* buffer, std::uint32_t* bufferSize) override;
+    bool PowerIsSettingRangeDefined(const Guid* subgroup, const Guid* setting) override;
+    std::uint32_t PowerReadValueUnitsSpecifier(const Guid* subgroup, const Guid* setting, std::uint8_t* buffer,
+                                               std::uint32_t* bufferSize) override;
+    std::uint32_t PowerReadValueMax(const Guid* subgroup, const Guid* setting, std::uint32_t& value) override;
+    std::uint32_t PowerReadValueMin(const Guid* subgroup, const Guid* setting, std::uint32_t& value) override;
+    std::uint32_t PowerReadPossibleFriendlyName(const Guid* subgroup, const Guid* setting, std::uint32_t index,
+                                                std::uint8_t* buffer, std::uint32_t* bufferSize) override;
+    std::uint32_t PowerReadPossibleDescription(const Guid* subgroup, const Guid* setting, std::uint32_t index,
+                                               std::uint8_t* buffer, std::uint32_t* bufferSize) override;
+    std::uint32_t PowerDuplicateScheme(const Guid& source, Guid& created) override;
+    std::uint32_t PowerWriteFriendlyName(const Guid* scheme, const Guid* subgroup, const Guid* setting,
+                                         const std::uint8_t* buffer, std::uint32_t bufferSize) override;
 
 private:
     using ReadIndex = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, LPDWORD);
@@ -82,6 +97,29 @@ private:
     ReadIndex readACValueIndex_ = nullptr, readDCValueIndex_ = nullptr;
     ReadIndex readACDefaultIndex_ = nullptr, readDCDefaultIndex_ = nullptr;
     WriteIndex writeACValueIndex_ = nullptr, writeDCValueIndex_ = nullptr;
+    using ReadText = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, const GUID*, UCHAR*, DWORD*);
+    using ReadSettingText = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, UCHAR*, DWORD*);
+    using ReadPossibleText = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, ULONG, UCHAR*, DWORD*);
+    using ReadLimit = DWORD(WINAPI*)(HKEY, const GUID*, const GUID*, DWORD*);
+    static std::uint32_t readPossibleText(ReadPossibleText read, const Guid* subgroup, const Guid* setting,
+                                          std::uint32_t index, std::uint8_t* buffer, std::uint32_t* bufferSize);
+    static std::uint32_t readLimit(ReadLimit read, const Guid* subgroup, const Guid* setting, std::uint32_t& value);
+    ReadText readDescription_ = nullptr;
+    BOOLEAN(WINAPI* isSettingRangeDefined_)(const GUID*, const GUID*) = nullptr;
+    ReadSettingText readValueUnitsSpecifier_ = nullptr;
+    ReadLimit readValueMax_ = nullptr, readValueMin_ = nullptr;
+    ReadPossibleText readPossibleFriendlyName_ = nullptr, readPossibleDescription_ = nullptr;
+    DWORD(WINAPI* duplicateScheme_)(HKEY, const GUID*, GUID**) = nullptr;
+    DWORD(WINAPI* writeFriendlyName_)(HKEY, const GUID*, const GUID*, const GUID*, UCHAR*, DWORD) = nullptr;
+};
+
+// HKEY_LOCAL_MACHINE, read only.
+class Win32MachineRegistry final : public MachineRegistry {
+public:
+    RegistryKey OpenKeyReadOnly(const std::u16string& path) override;
+    bool ValueExists(RegistryKey key, const char16_t* name) override;
+    std::u16string ReadString(RegistryKey key, const char16_t* name) override;
+    void CloseKey(RegistryKey key) override;
 };
 
 // Processes, the thread's token and the optional functions (win32_processes.cpp).

@@ -18,6 +18,13 @@ void Win32Shell::ShellExecuteA(Window owner, const char* verb, const char* file,
     ::ShellExecuteA(reinterpret_cast<HWND>(owner), verb, file, parameters, directory, showCommand);
 }
 
+void Win32Shell::ShellExecuteW(Window owner, const char16_t* verb, const char16_t* file, const char16_t* parameters,
+                               const char16_t* directory, int showCommand) {
+    auto wide = [](const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); };
+    ::ShellExecuteW(reinterpret_cast<HWND>(owner), wide(verb), wide(file), wide(parameters), wide(directory),
+                    showCommand);
+}
+
 namespace {
 
 // Owns one COM interface pointer.

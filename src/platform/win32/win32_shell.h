@@ -10,6 +10,8 @@ public:
     bool FileExists(const char* name) override;
     void ShellExecuteA(Window owner, const char* verb, const char* file, const char* parameters,
                        const char* directory, int showCommand) override;
+    void ShellExecuteW(Window owner, const char16_t* verb, const char16_t* file, const char16_t* parameters,
+                       const char16_t* directory, int showCommand) override;
 };
 
 // Late bound through the scripting interface of WMI, built anew on every query.
