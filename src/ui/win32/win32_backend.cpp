@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <climits>
 #include <memory>
 #include <stdexcept>
 #include <unordered_map>
@@ -13,6 +14,20 @@ namespace ui::win32 {
 namespace {
 
 // ---- helpers ----
+
+std::string narrow(const std::wstring& w) {
+    if (w.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+std::wstring windowText(HWND h) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(h)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(h, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
 
 std::wstring widen(const std::string& s) {
     if (s.empty()) return {};
@@ -118,10 +133,18 @@ public:
     void dpiChanged(UINT dpi, const RECT& suggested);
 
     void teardown();
+    // The window a dialog stays in front of; set before create().
+    void setOwner(HWND owner) { owner_ = owner; }
+    // The font of a control: its own face when it names one, else the form's.
+    HFONT fontFor(const Control& c);
 
 private:
-    static constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    static constexpr DWORD kExStyle = 0;
+    // A dialog's frame has no title-bar buttons.
+    DWORD style() const {
+        return form_ && form_->dialogBorder ? WS_POPUP | WS_CAPTION | WS_CLIPCHILDREN
+                                            : WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    }
+    DWORD exStyle() const { return form_ && form_->dialogBorder ? WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT : 0; }
 
     UINT layoutDpi() const;
     HFONT makeFont() const;
@@ -133,6 +156,8 @@ private:
     HWND hwnd_ = nullptr;
     HWND tooltip_ = nullptr;
     HFONT font_ = nullptr;
+    std::map<std::pair<std::string, int>, HFONT> ownFonts_;  // by face and pixel height at dpi_
+    HWND owner_ = nullptr;
     UINT dpi_ = 96;
     UINT nextId_ = 100;
     std::vector<ControlPeer*> peers_;  // in creation order, parents first
@@ -201,7 +226,7 @@ void ControlPeer::createWindow(const wchar_t* cls, DWORD style, DWORD exStyle, c
                             fw_.windowFor(c_.parent()), reinterpret_cast<HMENU>(static_cast<INT_PTR>(fw_.nextId())),
                             fw_.backend().instance(), param);
     if (!hwnd_) throw std::runtime_error("Cannot create the window of " + c_.name());
-    send(WM_SETFONT, reinterpret_cast<WPARAM>(fw_.font()), FALSE);
+    send(WM_SETFONT, reinterpret_cast<WPARAM>(fw_.fontFor(c_)), FALSE);
     layout();
     if (!c_.hint().empty()) fw_.setHint(hwnd_, c_.hint());
 }
@@ -214,6 +239,7 @@ void ControlPeer::apply(Prop what) {
         case Prop::Visible: ShowWindow(hwnd_, shown() ? SW_SHOWNA : SW_HIDE); break;
         case Prop::Enabled: EnableWindow(hwnd_, c_.enabled()); break;
         case Prop::Bounds: layout(); break;
+        case Prop::Focus: SetFocus(hwnd_); break;
         default: break;
     }
 }
@@ -247,7 +273,10 @@ public:
 class ButtonPeer : public ControlPeer {
 public:
     using ControlPeer::ControlPeer;
-    void create() override { createWindow(WC_BUTTONW, BS_PUSHBUTTON | WS_TABSTOP, 0, c_.caption()); }
+    void create() override {
+        const bool isDefault = static_cast<Button&>(c_).isDefault;
+        createWindow(WC_BUTTONW, (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP, 0, c_.caption());
+    }
     bool command(UINT code) override {
         if (code != BN_CLICKED) return false;
         static_cast<Button&>(c_).userClick();
@@ -402,6 +431,189 @@ private:
         const std::uint32_t b = mix(argb & 0xFF, GetBValue(back));
         return (r << 16) | (g << 8) | b;
     }
+};
+
+// A list box with one selected item; selections set by code raise nothing natively.
+class ListBoxPeer : public ControlPeer {
+public:
+    using ControlPeer::ControlPeer;
+    void create() override {
+        createWindow(WC_LISTBOXW, LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, "");
+        fill();
+    }
+    void apply(Prop what) override {
+        if (what == Prop::Items) fill();
+        else if (what == Prop::ItemIndex) select();
+        else if (what != Prop::Caption) ControlPeer::apply(what);
+    }
+    bool command(UINT code) override {
+        if (code != LBN_SELCHANGE) return false;
+        const auto index = static_cast<int>(send(LB_GETCURSEL));
+        if (index >= 0) box().userSelect(index);
+        select();
+        return true;
+    }
+
+private:
+    ListBox& box() const { return static_cast<ListBox&>(c_); }
+    void fill() {
+        const auto& items = box().items();
+        // Lists grow one item at a time: only the new one goes over.
+        if (items.size() == shown_ + 1) {
+            send(LB_ADDSTRING, 0, asLParam(widen(items.back()).c_str()));
+        } else {
+            send(WM_SETREDRAW, FALSE);
+            send(LB_RESETCONTENT);
+            for (const std::string& item : items) send(LB_ADDSTRING, 0, asLParam(widen(item).c_str()));
+            send(WM_SETREDRAW, TRUE);
+            InvalidateRect(hwnd_, nullptr, TRUE);
+        }
+        shown_ = items.size();
+        select();
+    }
+    void select() {
+        if (static_cast<int>(send(LB_GETCURSEL)) != box().itemIndex())
+            send(LB_SETCURSEL, static_cast<WPARAM>(box().itemIndex()));
+    }
+    size_t shown_ = 0;
+};
+
+// A one-line text field; texts set by code raise nothing.
+class EditPeer : public ControlPeer {
+public:
+    using ControlPeer::ControlPeer;
+    void create() override {
+        quiet_ = true;
+        createWindow(WC_EDITW, ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, c_.caption());
+        quiet_ = false;
+    }
+    void apply(Prop what) override {
+        if (what != Prop::Caption) return ControlPeer::apply(what);
+        if (narrow(windowText(hwnd_)) == c_.caption()) return;
+        quiet_ = true;
+        SetWindowTextW(hwnd_, widen(c_.caption()).c_str());
+        quiet_ = false;
+    }
+    bool command(UINT code) override {
+        if (code != EN_CHANGE) return false;
+        if (!quiet_) static_cast<Edit&>(c_).userType(narrow(windowText(hwnd_)));
+        return true;
+    }
+
+private:
+    bool quiet_ = false;
+};
+
+// An edit with an up-down control beside it. The edit ends its editing on Enter and
+// when it loses the focus; what the user types counts once it is a number.
+class SpinEditPeer : public ControlPeer {
+public:
+    using ControlPeer::ControlPeer;
+    ~SpinEditPeer() override {
+        if (hwnd_) RemoveWindowSubclass(hwnd_, editProc, 0);
+    }
+    void create() override {
+        createWindow(WC_EDITW, ES_AUTOHSCROLL | ES_NUMBER | WS_TABSTOP, WS_EX_CLIENTEDGE, "");
+        upDown_ = CreateWindowExW(0, UPDOWN_CLASSW, nullptr,
+                                  WS_CHILD | UDS_ARROWKEYS | UDS_NOTHOUSANDS | (shown() ? WS_VISIBLE : 0), 0, 0, 0, 0,
+                                  fw_.windowFor(c_.parent()), nullptr, fw_.backend().instance(), nullptr);
+        SetWindowSubclass(hwnd_, editProc, 0, reinterpret_cast<DWORD_PTR>(this));
+        layout();
+        showRange();
+        showValue();
+    }
+    void apply(Prop what) override {
+        switch (what) {
+            case Prop::Range: showRange(); break;
+            case Prop::Position:
+                if (!typing_) showValue();
+                break;
+            case Prop::Caption: break;
+            case Prop::Visible:
+                ControlPeer::apply(what);
+                if (upDown_) ShowWindow(upDown_, shown() ? SW_SHOWNA : SW_HIDE);
+                break;
+            case Prop::Enabled:
+                ControlPeer::apply(what);
+                if (upDown_) EnableWindow(upDown_, c_.enabled());
+                break;
+            default: ControlPeer::apply(what); break;
+        }
+    }
+    void layout() override {
+        if (!hwnd_) return;
+        const int l = fw_.scale(c_.left()), t = fw_.scale(c_.top());
+        const int r = fw_.scale(c_.left() + c_.width()), b = fw_.scale(c_.top() + c_.height());
+        const int arrows = upDown_ ? std::min(GetSystemMetrics(SM_CXVSCROLL), (r - l) / 2) : 0;
+        SetWindowPos(hwnd_, nullptr, l, t, r - l - arrows, b - t, SWP_NOZORDER | SWP_NOACTIVATE);
+        if (upDown_) SetWindowPos(upDown_, nullptr, r - arrows, t, arrows, b - t, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    bool command(UINT code) override {
+        switch (code) {
+            case EN_SETFOCUS: spin().userFocus(); return true;
+            case EN_KILLFOCUS:
+                spin().userBlur();
+                showValue();
+                return true;
+            case EN_CHANGE: typed(); return true;
+            default: return false;
+        }
+    }
+    // The arrows: one step up or down from the value shown.
+    bool notify(const NMHDR& n, LRESULT& result) override {
+        if (n.hwndFrom != upDown_ || n.code != static_cast<UINT>(UDN_DELTAPOS)) return false;
+        const auto& d = reinterpret_cast<const NMUPDOWN&>(n);
+        spin().userType(spin().value() + d.iDelta);
+        result = TRUE;  // we moved it ourselves
+        return true;
+    }
+    HWND upDown() const { return upDown_; }
+
+private:
+    SpinEdit& spin() const { return static_cast<SpinEdit&>(c_); }
+    void showRange() {
+        if (!upDown_) return;
+        auto toInt = [](std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX)); };
+        SendMessageW(upDown_, UDM_SETRANGE32, static_cast<WPARAM>(toInt(spin().minValue())),
+                     static_cast<LPARAM>(toInt(spin().maxValue())));
+        showValue();
+    }
+    void showValue() {
+        const std::wstring text = std::to_wstring(spin().value());
+        if (windowText(hwnd_) == text) return;
+        quiet_ = true;
+        SetWindowTextW(hwnd_, text.c_str());
+        quiet_ = false;
+    }
+    void typed() {
+        if (quiet_) return;
+        const std::wstring text = windowText(hwnd_);
+        if (text.empty() || text.size() > 12) return;
+        std::int64_t v = 0;
+        for (wchar_t ch : text) {
+            if (ch < L'0' || ch > L'9') return;
+            v = v * 10 + (ch - L'0');
+        }
+        // The box keeps the text as typed until the edit ends.
+        typing_ = true;
+        spin().userType(v);
+        typing_ = false;
+    }
+    static LRESULT CALLBACK editProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+        auto* self = reinterpret_cast<SpinEditPeer*>(data);
+        if (msg == WM_GETDLGCODE && wParam == VK_RETURN)
+            return DefSubclassProc(hwnd, msg, wParam, lParam) | DLGC_WANTALLKEYS;
+        if ((msg == WM_KEYDOWN || msg == WM_CHAR) && wParam == (msg == WM_KEYDOWN ? VK_RETURN : L'\r')) {
+            if (msg == WM_KEYDOWN && !self->fw_.tornDown())
+                if (Form* form = self->fw_.form()) form->application().boundary([self] { self->spin().userPressEnter(); });
+            return 0;
+        }
+        return DefSubclassProc(hwnd, msg, wParam, lParam);
+    }
+
+    HWND upDown_ = nullptr;
+    bool quiet_ = false;
+    bool typing_ = false;
 };
 
 class TrackBarPeer : public ControlPeer {
@@ -711,8 +923,8 @@ public:
 
 void FormWindow::create() {
     Form& form = *form_;
-    hwnd_ = CreateWindowExW(kExStyle, Win32Backend::kWindowClass, widen(form.caption()).c_str(), kStyle, 0, 0, 0, 0,
-                            nullptr, nullptr, backend_.instance(), static_cast<NativeWindow*>(this));
+    hwnd_ = CreateWindowExW(exStyle(), Win32Backend::kWindowClass, widen(form.caption()).c_str(), style(), 0, 0, 0,
+                            0, owner_, nullptr, backend_.instance(), static_cast<NativeWindow*>(this));
     if (!hwnd_) throw std::runtime_error("Cannot create the window of " + form.name());
     form.setHandle(reinterpret_cast<std::uintptr_t>(hwnd_));
     dpi_ = layoutDpi();
@@ -736,6 +948,9 @@ void FormWindow::createPeer(Control& c) {
         case Kind::Button: peer = std::make_unique<Live<ButtonPeer>>(*this, c); break;
         case Kind::CheckBox: peer = std::make_unique<Live<CheckBoxPeer>>(*this, c); break;
         case Kind::ComboBox: peer = std::make_unique<Live<ComboBoxPeer>>(*this, c); break;
+        case Kind::ListBox: peer = std::make_unique<Live<ListBoxPeer>>(*this, c); break;
+        case Kind::Edit: peer = std::make_unique<Live<EditPeer>>(*this, c); break;
+        case Kind::SpinEdit: peer = std::make_unique<Live<SpinEditPeer>>(*this, c); break;
         case Kind::TrackBar: peer = std::make_unique<Live<TrackBarPeer>>(*this, c); break;
         case Kind::ImageButton: peer = std::make_unique<Live<ImageButtonPeer>>(*this, c); break;
         case Kind::PageControl: peer = std::make_unique<Live<PageControlPeer>>(*this, c); break;
@@ -753,6 +968,7 @@ void FormWindow::createPeer(Control& c) {
     raw->create();
     peers_.push_back(raw);
     if (raw->hwnd()) byWindow_[raw->hwnd()] = raw;
+    if (auto* spin = dynamic_cast<SpinEditPeer*>(raw); spin && spin->upDown()) byWindow_[spin->upDown()] = raw;
 }
 
 void FormWindow::finish() {
@@ -844,21 +1060,23 @@ void FormWindow::place(const RECT* suggested) {
     Form& form = *form_;
     RECT r{0, 0, scale(form.clientWidth()), scale(form.clientHeight())};
     if (backend_.system().AdjustWindowRectExForDpi)
-        backend_.system().AdjustWindowRectExForDpi(&r, kStyle, FALSE, kExStyle, realDpi());
+        backend_.system().AdjustWindowRectExForDpi(&r, style(), FALSE, exStyle(), realDpi());
     else
-        AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
+        AdjustWindowRectEx(&r, style(), FALSE, exStyle());
     const int w = r.right - r.left, h = r.bottom - r.top;
     int x, y;
     if (suggested) {
         x = suggested->left;
         y = suggested->top;
     } else {
-        // Centred on the screen, but never with the title bar out of reach.
+        // Centred on the owner or the screen, but never with the title bar out of reach.
         MONITORINFO mi{};
         mi.cbSize = sizeof mi;
-        GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTOPRIMARY), &mi);
-        x = mi.rcMonitor.left + (mi.rcMonitor.right - mi.rcMonitor.left - w) / 2;
-        y = mi.rcMonitor.top + (mi.rcMonitor.bottom - mi.rcMonitor.top - h) / 2;
+        GetMonitorInfoW(MonitorFromWindow(owner_ ? owner_ : hwnd_, MONITOR_DEFAULTTOPRIMARY), &mi);
+        RECT around = mi.rcMonitor;
+        if (owner_ && IsWindowVisible(owner_)) GetWindowRect(owner_, &around);
+        x = around.left + (around.right - around.left - w) / 2;
+        y = around.top + (around.bottom - around.top - h) / 2;
         x = std::max(x, static_cast<int>(mi.rcWork.left));
         y = std::max(y, static_cast<int>(mi.rcWork.top));
     }
@@ -975,15 +1193,18 @@ void FormWindow::dpiChanged(UINT dpi, const RECT& suggested) {
     }
     dpi_ = dpi;
     place(&suggested);
-    // The controls still draw with the old font until they have the new one.
+    // The controls still draw with the old fonts until they have the new ones.
     const HFONT old = font_;
     if (HFONT f = makeFont()) font_ = f;
+    std::map<std::pair<std::string, int>, HFONT> oldFonts;
+    oldFonts.swap(ownFonts_);
     for (ControlPeer* p : peers_) {
         if (!p->hwnd()) continue;
-        SendMessageW(p->hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+        SendMessageW(p->hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(fontFor(p->control())), TRUE);
         p->layout();
     }
     if (old && old != font_) DeleteObject(old);
+    for (auto& [key, f] : oldFonts) DeleteObject(f);
     if (tooltip_) SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, scale(420));
     for (TrayPeer* t : trays_) t->apply(Prop::Icon);
     InvalidateRect(hwnd_, nullptr, TRUE);
@@ -1006,6 +1227,23 @@ void FormWindow::teardown() {
     tools_.clear();
     if (font_) DeleteObject(font_);
     font_ = nullptr;
+    for (auto& [key, f] : ownFonts_) DeleteObject(f);
+    ownFonts_.clear();
+}
+
+HFONT FormWindow::fontFor(const Control& c) {
+    if (c.fontName().empty()) return font_;
+    const auto key = std::make_pair(c.fontName(), scale(c.fontHeight()));
+    if (const auto it = ownFonts_.find(key); it != ownFonts_.end()) return it->second;
+    LOGFONTW lf{};
+    lf.lfHeight = -key.second;
+    lf.lfWeight = FW_NORMAL;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynW(lf.lfFaceName, widen(c.fontName()).c_str(), LF_FACESIZE);
+    HFONT f = CreateFontIndirectW(&lf);
+    if (!f) return font_;
+    ownFonts_[key] = f;
+    return f;
 }
 
 namespace {
@@ -1105,6 +1343,10 @@ void Win32Backend::realize(Form& form) {
     auto peer = std::make_unique<FormPeer>(*this, form);
     FormWindow& fw = peer->window();
     form.setPeer(std::move(peer));
+    // A dialog stays in front of the main window while that one is shown.
+    if (Form* main = form.application().mainForm(); main && main != &form)
+        if (FormWindow* owner = windowOf(*main); owner && owner->hwnd() && IsWindowVisible(owner->hwnd()))
+            fw.setOwner(owner->hwnd());
     fw.create();
     // Designs list parents before their children.
     for (const auto& c : form.controls()) fw.createPeer(*c);
@@ -1259,6 +1501,62 @@ void Win32Backend::quit() {
 
 void Win32Backend::reportError(const std::string& what) {
     MessageBoxW(nullptr, widen(what).c_str(), title_.c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+}
+
+std::uintptr_t Win32Backend::windowHandle(Form& form) {
+    FormWindow* fw = windowOf(form);
+    return fw ? reinterpret_cast<std::uintptr_t>(fw->hwnd()) : 0;
+}
+
+namespace {
+
+// The button that Enter (isDefault) or Escape (isCancel) clicks.
+Button* dialogButton(Form& form, bool isDefault) {
+    for (const auto& c : form.controls())
+        if (auto* b = dynamic_cast<Button*>(c.get()); b && b->visible() && b->enabled() && (isDefault ? b->isDefault : b->isCancel))
+            return b;
+    return nullptr;
+}
+
+}  // namespace
+
+ModalResult Win32Backend::showModal(Form& form) {
+    if (!windowOf(form)) realize(form);
+    FormWindow* fw = windowOf(form);
+    HWND dialog = fw->hwnd();
+    HWND owner = GetWindow(dialog, GW_OWNER);
+    if (owner) EnableWindow(owner, FALSE);
+    form.show();
+    if (HWND first = GetNextDlgTabItem(dialog, nullptr, FALSE)) SetFocus(first);
+    MSG msg;
+    while (form.modalResult() == ModalResult::None && form.visible() && !quitRequested_) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop further out
+            break;
+        }
+        if (got == -1) break;
+        if (msg.message == WM_KEYDOWN && (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE) &&
+            (msg.hwnd == dialog || IsChild(dialog, msg.hwnd))) {
+            // An open drop-down list takes its own Enter and Escape.
+            HWND focus = GetFocus();
+            wchar_t cls[16] = L"";
+            GetClassNameW(focus, cls, 16);
+            const bool droppedList = lstrcmpiW(cls, WC_COMBOBOXW) == 0 && SendMessageW(focus, CB_GETDROPPEDSTATE, 0, 0);
+            if (!droppedList) {
+                if (Button* b = dialogButton(form, msg.wParam == VK_RETURN))
+                    form.application().boundary([b] { b->userClick(); });
+                continue;
+            }
+        }
+        if (IsDialogMessageW(dialog, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    if (owner) EnableWindow(owner, TRUE);
+    form.hide();
+    if (owner) SetActiveWindow(owner);
+    return form.modalResult() == ModalResult::None ? ModalResult::Cancel : form.modalResult();
 }
 
 }  // namespace ui::win32

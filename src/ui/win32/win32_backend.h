@@ -48,6 +48,8 @@ public:
     void run(Application& app) override;
     void quit() override;
     void reportError(const std::string& what) override;
+    ModalResult showModal(Form& form) override;
+    std::uintptr_t windowHandle(Form& form) override;
 
     // ---- for the peers ----
     HINSTANCE instance() const { return instance_; }

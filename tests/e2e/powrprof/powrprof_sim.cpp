@@ -32,7 +32,8 @@
 //   unnamed                               its friendly name cannot be read (2)
 //   description text                      its description
 //   attributes N                          subgroup or setting attributes (otherwise 0)
-//   range min max increment               setting: value range
+//   range min max increment               setting: value range (PowerIsSettingRangeDefined
+//                                         is TRUE with it, FALSE without)
 //   units text                            setting: units specifier
 //   possible N text[ | description]       setting: next possible value (index 0, 1, ...),
 //                                         N its value, text its friendly name
@@ -797,6 +798,13 @@ DWORD WINAPI PowerReadPossibleDescription(HKEY, const GUID* SubGroupOfPowerSetti
     if (DWORD e = injected("PowerReadPossibleDescription")) return e;
     const PossibleValue* p = possibleValue(SubGroupOfPowerSettingsGuid, PowerSettingGuid, PossibleSettingIndex);
     return p ? giveText(p->description, Buffer, BufferSize) : kFileNotFound;
+}
+
+// A setting with a "range" line takes a number; any other a value from its list.
+BOOLEAN WINAPI PowerIsSettingRangeDefined(const GUID* SubKeyGuid, const GUID* SettingGuid) {
+    if (injected("PowerIsSettingRangeDefined")) return FALSE;
+    Entry* entry = SettingGuid ? findEntry(SubKeyGuid, SettingGuid) : nullptr;
+    return entry && entry->hasRange ? TRUE : FALSE;
 }
 
 DWORD WINAPI PowerReadSettingAttributes(const GUID* SubGroupGuid, const GUID* PowerSettingGuid) {

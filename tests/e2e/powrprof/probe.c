@@ -4,6 +4,9 @@
  * WINEDLLOVERRIDES=powrprof=n. */
 #include <windows.h>
 #include <powrprof.h>
+
+// Not declared by every powrprof.h.
+BOOLEAN WINAPI PowerIsSettingRangeDefined(const GUID* SubKeyGuid, const GUID* SettingGuid);
 #include <stdio.h>
 #include <string.h>
 
@@ -81,6 +84,7 @@ static void printSettingDetails(const GUID* subgroup, const GUID* setting) {
     printf("  max r=%lu %lu\n", r, value);
     r = PowerReadValueIncrement(NULL, subgroup, setting, &value);
     printf("  increment r=%lu %lu\n", r, value);
+    printf("  range defined %d\n", PowerIsSettingRangeDefined(subgroup, setting) ? 1 : 0);
     size = sizeof buffer;
     r = PowerReadValueUnitsSpecifier(NULL, subgroup, setting, buffer, &size);
     printWide("  units", r, buffer, size);
