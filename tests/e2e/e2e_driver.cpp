@@ -11,6 +11,7 @@
 // one machine-wide clock, so values printed by different driver runs can be compared.
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <fcntl.h>
 #include <io.h>
@@ -559,6 +560,79 @@ int cmdCombo(int argc, wchar_t** argv) {
     return 0;
 }
 
+// listbox <list box>: its items and the selected position (-1: none).
+int cmdListBox(int argc, wchar_t** argv) {
+    if (argc != 1) return 2;
+    HWND h = resolve(argv[0]);
+    if (!h || !IsWindow(h)) return 1;
+    auto ask = [h](UINT msg, WPARAM w, LPARAM l, LRESULT& out) {
+        DWORD_PTR r = 0;
+        if (!SendMessageTimeoutW(h, msg, w, l, SMTO_ABORTIFHUNG | SMTO_BLOCK, 2000, &r)) return false;
+        out = (LRESULT)r;
+        return true;
+    };
+    LRESULT count = 0, selected = 0;
+    if (!ask(LB_GETCOUNT, 0, 0, count) || !ask(LB_GETCURSEL, 0, 0, selected)) return 1;
+    put("count", (long long)count);
+    put("selected", (long long)selected);
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT len = 0;
+        if (!ask(LB_GETTEXTLEN, (WPARAM)i, 0, len) || len < 0) return 1;
+        std::vector<wchar_t> buf((size_t)len + 1, L'\0');
+        LRESULT got = 0;
+        if (!ask(LB_GETTEXT, (WPARAM)i, (LPARAM)buf.data(), got) || got < 0) return 1;
+        put("item", oneLine(std::wstring(buf.data(), (size_t)got)));
+    }
+    return 0;
+}
+
+// set-text <edit> <text>: the text as if typed (the edit reports the change).
+int cmdSetText(int argc, wchar_t** argv) {
+    if (argc != 2) return 2;
+    HWND h = resolve(argv[0]);
+    if (!h || !IsWindow(h)) return 1;
+    DWORD_PTR r = 0;
+    return SendMessageTimeoutW(h, WM_SETTEXT, 0, (LPARAM)argv[1], SMTO_ABORTIFHUNG, 2000, &r) && r ? 0 : 1;
+}
+
+// key <window> <virtual key>: a key press posted to the window.
+int cmdKey(int argc, wchar_t** argv) {
+    if (argc != 2) return 2;
+    HWND h = resolve(argv[0]);
+    if (!h || !IsWindow(h)) return 1;
+    const auto vk = (WPARAM)number(argv[1]);
+    return PostMessageW(h, WM_KEYDOWN, vk, 1) && PostMessageW(h, WM_KEYUP, vk, 0xC0000001) ? 0 : 1;
+}
+
+// tab <tab control> <position>: a mouse click on that tab, as a user makes it: the tab's
+// rectangle is asked for in the program's own memory, then the pointer goes there.
+int cmdTab(int argc, wchar_t** argv) {
+    if (argc != 2) return 2;
+    HWND h = resolve(argv[0]);
+    if (!h || !IsWindow(h)) return 1;
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processOf(h));
+    if (!process) return 1;
+    RECT r{};
+    void* remote = VirtualAllocEx(process, nullptr, sizeof r, MEM_COMMIT, PAGE_READWRITE);
+    DWORD_PTR ok = 0;
+    bool got = remote && SendMessageTimeoutW(h, TCM_GETITEMRECT, (WPARAM)number(argv[1]), (LPARAM)remote,
+                                             SMTO_ABORTIFHUNG, 2000, &ok) &&
+               ok && ReadProcessMemory(process, remote, &r, sizeof r, nullptr);
+    if (remote) VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    if (!got) return 1;
+    POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ClientToScreen(h, &at);
+    SetCursorPos(at.x, at.y);
+    INPUT in[2]{};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    put("x", at.x);
+    put("y", at.y);
+    return SendInput(2, in, sizeof(INPUT)) == 2 ? 0 : 1;
+}
+
 // wait-text <window> <regex> <timeout>: the window's text matches the whole ECMAScript
 // pattern. Every distinct text seen on the way is printed, so a failure shows what the
 // window said instead.
@@ -599,16 +673,23 @@ int cmdEnter(int argc, wchar_t** argv) {
     return notifyParent(h, CBN_SETFOCUS) ? 0 : 1;
 }
 
-// pick <combo box> <index>: a user's pick of the item in a drop-down list.
+// pick <drop-down list|list box> <index> [posted]: a user's pick of the item, as the
+// parent hears of it. "posted" does not wait for the parent, for a pick that opens a
+// dialog.
 int cmdPick(int argc, wchar_t** argv) {
-    if (argc != 2) return 2;
+    if (argc != 2 && !(argc == 3 && std::wcscmp(argv[2], L"posted") == 0)) return 2;
     HWND h = resolve(argv[0]);
     if (!h || !IsWindow(h)) return 1;
+    const bool list = _wcsicmp(className(h).c_str(), L"ListBox") == 0;
     DWORD_PTR r = 0;
-    if (!SendMessageTimeoutW(h, CB_SETCURSEL, (WPARAM)number(argv[1]), 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 5000, &r) ||
-        (LRESULT)r == CB_ERR)
+    if (!SendMessageTimeoutW(h, list ? LB_SETCURSEL : CB_SETCURSEL, (WPARAM)number(argv[1]), 0,
+                             SMTO_ABORTIFHUNG | SMTO_BLOCK, 5000, &r) ||
+        (LRESULT)r == (list ? LB_ERR : CB_ERR))
         return 1;
-    return notifyParent(h, CBN_SELCHANGE) ? 0 : 1;
+    const WORD code = list ? LBN_SELCHANGE : CBN_SELCHANGE;
+    if (argc == 3)
+        return PostMessageW(GetParent(h), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(h), code), (LPARAM)h) ? 0 : 1;
+    return notifyParent(h, code) ? 0 : 1;
 }
 
 // type <combo box> <text>: replaces the text of a drop-down list's text field key by key.
@@ -842,8 +923,12 @@ const Command kCommands[] = {
     {L"foreground", cmdForeground, "foreground <window>"},
     {L"click", cmdClick, "click <button>"},
     {L"enter", cmdEnter, "enter <combo box>"},
-    {L"pick", cmdPick, "pick <combo box> <index>"},
+    {L"pick", cmdPick, "pick <drop-down list|list box> <index> [posted]"},
     {L"type", cmdType, "type <combo box> <text>"},
+    {L"listbox", cmdListBox, "listbox <list box>"},
+    {L"set-text", cmdSetText, "set-text <edit> <text>"},
+    {L"key", cmdKey, "key <window> <virtual key>"},
+    {L"tab", cmdTab, "tab <tab control> <position>"},
     {L"wait-text", cmdWaitText, "wait-text <window> <regex> <timeout>"},
     {L"watch-text", cmdWatchText, "watch-text <window> <timeout>"},
     {L"idle", cmdIdle, "idle"},

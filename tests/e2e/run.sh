@@ -16,7 +16,7 @@
 #   E2E_CHECK_SETTINGS=1  also check what the program writes to the registry
 #   E2E_WINEDEBUG         WINEDEBUG for the long-running copies, e.g. "-all,err+module"
 #                         (their output: build/e2e/work/<case>/stellmark-N.log)
-#   STELLMARK_UPDATE_SCREENSHOT=1  copy the options page screenshot to docs/
+#   STELLMARK_UPDATE_SCREENSHOT=1  copy the screenshots of the pages to docs/
 #
 # Prints "PASS name", "FAIL name" (reasons indented below) or "SKIPPED name: reason"
 # (a case whose outside condition, a quiet machine, never came) per case, and last
@@ -459,6 +459,32 @@ load_cores() {
     note "loading $(nproc) cores for at most $1 s"
 }
 
+# take_screenshot <file name>: the main window as it is on screen, in $OUT, and, with
+# STELLMARK_UPDATE_SCREENSHOT=1 and the case passing so far, in docs/ as well.
+take_screenshot() {
+    drv state "$HWND"
+    local x y w h
+    x=$(val x) y=$(val y) w=$(val w) h=$(val h)
+    sleep 1.5 # let it paint
+    local shot=$OUT/$1
+    if ! import -display "$DISPLAY" -window root "$CASE_DIR/screen.png" >>"$CASE_LOG" 2>&1; then
+        fail "import could not take the screenshot"
+        return
+    fi
+    ((x < 0)) && { w=$((w + x)); x=0; }
+    ((y < 0)) && { h=$((h + y)); y=0; }
+    convert "$CASE_DIR/screen.png" -crop "${w}x${h}+${x}+${y}" +repage "$shot" >>"$CASE_LOG" 2>&1 ||
+        { fail "could not crop the screenshot"; return; }
+    # A blank or one-colour picture means nothing was drawn.
+    local colours
+    colours=$(identify -format '%k' "$shot" 2>>"$CASE_LOG")
+    note "screenshot $shot: ${w}x${h}+${x}+${y}, $colours colours"
+    expect_between "colours in the screenshot" "${colours:-0}" 16 100000000
+    if [[ ${STELLMARK_UPDATE_SCREENSHOT:-0} == 1 && $CASE_OK == 1 ]]; then
+        mkdir -p "$ROOT/docs" && cp "$shot" "$ROOT/docs/$1" && note "copied to docs/$1"
+    fi
+}
+
 # ---- the cases ----
 
 # A first start shows the main window with the exact class and caption; the hidden
@@ -660,27 +686,7 @@ case_close_command_plus_one_ends_program() {
 # A picture of the options page as the program opens it, for the documentation.
 case_options_page_screenshot() {
     start_main || return
-    drv state "$HWND"
-    local x y w h
-    x=$(val x) y=$(val y) w=$(val w) h=$(val h)
-    sleep 1.5 # let it paint
-    local shot=$OUT/options-page.png
-    if ! import -display "$DISPLAY" -window root "$CASE_DIR/screen.png" >>"$CASE_LOG" 2>&1; then
-        fail "import could not take the screenshot"
-        return
-    fi
-    ((x < 0)) && { w=$((w + x)); x=0; }
-    ((y < 0)) && { h=$((h + y)); y=0; }
-    convert "$CASE_DIR/screen.png" -crop "${w}x${h}+${x}+${y}" +repage "$shot" >>"$CASE_LOG" 2>&1 ||
-        { fail "could not crop the screenshot"; return; }
-    # A blank or one-colour picture means nothing was drawn.
-    local colours
-    colours=$(identify -format '%k' "$shot" 2>>"$CASE_LOG")
-    note "screenshot $shot: ${w}x${h}+${x}+${y}, $colours colours"
-    expect_between "colours in the screenshot" "${colours:-0}" 16 100000000
-    if [[ ${STELLMARK_UPDATE_SCREENSHOT:-0} == 1 && $CASE_OK == 1 ]]; then
-        mkdir -p "$ROOT/docs" && cp "$shot" "$ROOT/docs/options-page.png" && note "copied to docs/options-page.png"
-    fi
+    take_screenshot options-page.png
 }
 
 # check_scheme_lists <catalogue> <items, joined by |> <high position> <low and lowest
