@@ -227,4 +227,55 @@ TEST_F(Toolkit, TrayHintIsCutToWhatTheShellHolds) {
     EXPECT_EQ(tray->hint(), std::string(125, 'x') + "\xC3\xA9");
 }
 
+TEST_F(Toolkit, ListBoxRaisesBeforeTheSetterReturnsAndNothingOnClear) {
+    auto* l = form.add<ui::ListBox>(nullptr, "L");
+    l->onSelectionChange = [&](bool user) { events.push_back((user ? "user " : "code ") + std::to_string(l->itemIndex())); };
+    l->addItem("a");
+    l->addItem("b");
+    l->setItemIndex(1);
+    l->setItemIndex(1);  // the position it has: nothing
+    l->setItemIndex(7);  // outside the items: ignored
+    l->userSelect(0);
+    l->clear();
+    EXPECT_EQ(l->itemIndex(), -1);
+    EXPECT_EQ(events, (std::vector<std::string>{"code 1", "user 0"}));
+}
+
+TEST_F(Toolkit, SpinEditKeepsItsRangeEndsEditsOnEnterOrFocusLossAndKnowsUserChanges) {
+    auto* s = form.add<ui::SpinEdit>(nullptr, "S");
+    auto* b = form.add<ui::Button>(nullptr, "B");
+    s->onEditingDone = [&] { events.push_back("done " + std::to_string(s->value())); };
+    s->setMaxValue(50);
+    s->setMinValue(10);
+    s->setValue(5);
+    EXPECT_EQ(s->value(), 10);
+    EXPECT_FALSE(s->modified());
+    s->userFocus();
+    s->userType(99);
+    EXPECT_EQ(s->value(), 50);
+    EXPECT_TRUE(s->modified());
+    s->userPressEnter();
+    b->setFocus();  // code moves the focus on: the edit ends once more
+    s->userBlur();  // the box no longer has the focus: nothing
+    s->setValue(20);
+    EXPECT_FALSE(s->modified());
+    EXPECT_EQ(form.focusedControl(), b);
+    EXPECT_EQ(events, (std::vector<std::string>{"done 50", "done 50"}));
+}
+
+TEST_F(Toolkit, AModalDialogEndsWithItsButtonsResultOrCancel) {
+    ui::Form dialog{app, "D"};
+    auto* ok = dialog.add<ui::Button>(nullptr, "OK");
+    ok->modalResult = ui::ModalResult::OK;
+    backend.whileDialog = [&](ui::Form& d) {
+        EXPECT_TRUE(d.visible());
+        ok->userClick();
+    };
+    EXPECT_EQ(dialog.showModal(), ui::ModalResult::OK);
+    EXPECT_FALSE(dialog.visible());
+    backend.whileDialog = nullptr;  // closed without a button
+    EXPECT_EQ(dialog.showModal(), ui::ModalResult::Cancel);
+    EXPECT_EQ(backend.dialogs, (std::vector<std::string>{"D", "D"}));
+}
+
 }  // namespace
