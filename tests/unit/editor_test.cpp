@@ -277,6 +277,7 @@ TEST_F(EditorTest, WithoutAFirstPossibleNameTheRegistryListsTheValues) {
                                                                    "Efficient Enabled", "Efficient Aggressive"}));
     win.machineKey(sim::powerSettingsKey(kProcessor, kBoostMode, "1")).erase(u"FriendlyName");
     ed().ListBoxSettingsSelectionChange();
+    ASSERT_EQ(ed().ComboBoxDC->itemCount(), 5);
     EXPECT_EQ(ed().ComboBoxDC->items()[1], "Unknown setting");
     win.machineKeys.erase(sim::powerSettingsKey(kProcessor, kBoostMode, "0"));
     ed().EditorReady = false;
@@ -333,6 +334,7 @@ TEST_F(EditorTest, ARangeSettingLoadedFirstCanBeEditedAndOnlyUserChangesAreWritt
     ed().SpinEditDC->userFocus();
     ed().SpinEditDC->userType(500);  // beyond the maximum: the box keeps it in range
     ed().SpinEditDC->userBlur();
+    ASSERT_EQ(win.powerChanges().size(), 2u);
     EXPECT_EQ(win.powerChanges().back(),
               "PowerWriteDCValueIndex " + edited() + " " + kProcessor + " " + kMinState + " 100");
     EXPECT_TRUE(win.callsOf("PowerSetActiveScheme").empty());
@@ -577,6 +579,16 @@ TEST_F(CreateSchemeTest, ACancelOrAFailedCopyCreatesNothingAndGoesBackToTheFirst
     EXPECT_EQ(f.ComboBoxLow->itemCount(), 3);
     EXPECT_TRUE(win.powerChanges().empty());
     EXPECT_FALSE(ed().CreatingScheme);
+    // Confirmed without a source (a list without schemes): as a cancel.
+    win.failing.clear();
+    backend.whileDialog = [](ui::Form& dialog) {
+        auto& d = static_cast<editor::TFormScheme&>(dialog);
+        d.ComboBox1->setItemIndex(-1);
+        d.ButtonOK->userClick();
+    };
+    create(1);
+    EXPECT_EQ(win.callsOf("PowerDuplicateScheme").size(), 1u);
+    EXPECT_EQ(f.ComboBoxHiddenScheme->itemIndex(), 0);
 }
 
 TEST_F(CreateSchemeTest, ThirtyOneSchemesAreTheLimit) {
