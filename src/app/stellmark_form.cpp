@@ -16,11 +16,7 @@ TStellmarkForm::TStellmarkForm(ui::Application& application, platform::Platform&
                    [this](std::uint32_t pid) { Profiles.ForgetProcessId(pid); }),
       os_(platform) {}
 
-template <class T> T* TStellmarkForm::control(const char* name) {
-    T* c = get<T>(name);
-    if (!c) throw std::logic_error(std::string("The main window design lacks ") + name);
-    return c;
-}
+template <class T> T* TStellmarkForm::control(const char* name) { return need<T>(name); }
 
 void TStellmarkForm::bindControls() {
     PageControl1 = control<ui::PageControl>("PageControl1");

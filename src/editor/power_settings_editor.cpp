@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <stdexcept>
 
 #include "editor/scheme_form.h"
 #include "platform/text.h"
@@ -16,12 +15,6 @@ namespace {
 constexpr std::uint32_t kBufferBytes = kTextUnits * 2;
 constexpr std::uint32_t kRangeCap = 1u << 30;  // the largest maximum a spin box gets
 
-template <class T> T* control(ui::Form& form, const char* name) {
-    T* c = form.get<T>(name);
-    if (!c) throw std::logic_error(std::string("The main window design lacks ") + name);
-    return c;
-}
-
 std::uint8_t* bytes(TextBuffer& buffer) { return reinterpret_cast<std::uint8_t*>(buffer); }
 
 std::string toolkitText(const TextBuffer& buffer) { return platform::utf16ToUtf8(buffer, kTextUnits); }
@@ -32,21 +25,21 @@ bool inRange(int position, std::int32_t count) { return position >= 0 && positio
 
 PowerSettingsEditor::PowerSettingsEditor(platform::Platform& os, ui::Form& form, SchemeList schemes)
     : os_(os), form_(form), schemes_(std::move(schemes)) {
-    PageControl1 = control<ui::PageControl>(form, "PageControl1");
-    ComboBoxHiddenScheme = control<ui::ComboBox>(form, "ComboBoxHiddenScheme");
-    ComboBoxAC = control<ui::ComboBox>(form, "ComboBoxAC");
-    ComboBoxDC = control<ui::ComboBox>(form, "ComboBoxDC");
-    ListBoxCategories = control<ui::ListBox>(form, "ListBoxCategories");
-    ListBoxSettings = control<ui::ListBox>(form, "ListBoxSettings");
-    LabelDescription = control<ui::Label>(form, "LabelDescription");
-    LabelAC1 = control<ui::Label>(form, "LabelAC1");
-    LabelDC1 = control<ui::Label>(form, "LabelDC1");
-    SpinEditAC = control<ui::SpinEdit>(form, "SpinEditAC");
-    SpinEditDC = control<ui::SpinEdit>(form, "SpinEditDC");
-    ButtonApplyScheme = control<ui::Button>(form, "ButtonApplyScheme");
-    ButtonResetSetting = control<ui::Button>(form, "ButtonResetSetting");
-    ButtonSearchSetting = control<ui::Button>(form, "ButtonSearchSetting");
-    ButtonClose = control<ui::Button>(form, "ButtonClose");
+    PageControl1 = form.need<ui::PageControl>("PageControl1");
+    ComboBoxHiddenScheme = form.need<ui::ComboBox>("ComboBoxHiddenScheme");
+    ComboBoxAC = form.need<ui::ComboBox>("ComboBoxAC");
+    ComboBoxDC = form.need<ui::ComboBox>("ComboBoxDC");
+    ListBoxCategories = form.need<ui::ListBox>("ListBoxCategories");
+    ListBoxSettings = form.need<ui::ListBox>("ListBoxSettings");
+    LabelDescription = form.need<ui::Label>("LabelDescription");
+    LabelAC1 = form.need<ui::Label>("LabelAC1");
+    LabelDC1 = form.need<ui::Label>("LabelDC1");
+    SpinEditAC = form.need<ui::SpinEdit>("SpinEditAC");
+    SpinEditDC = form.need<ui::SpinEdit>("SpinEditDC");
+    ButtonApplyScheme = form.need<ui::Button>("ButtonApplyScheme");
+    ButtonResetSetting = form.need<ui::Button>("ButtonResetSetting");
+    ButtonSearchSetting = form.need<ui::Button>("ButtonSearchSetting");
+    ButtonClose = form.need<ui::Button>("ButtonClose");
 
     ComboBoxHiddenScheme->onChange = [this] { ComboBoxHiddenSchemeChange(); };
     ComboBoxHiddenScheme->onSelect = [this] { ComboBoxHiddenSchemeEditingDone(); };

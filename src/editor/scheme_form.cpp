@@ -1,7 +1,6 @@
 #include "editor/scheme_form.h"
 
 #include <memory>
-#include <stdexcept>
 
 #include "platform/text.h"
 #include "ui/design.h"
@@ -10,21 +9,15 @@ namespace editor {
 
 namespace {
 #include "scheme_form.inc"
-
-template <class T> T* control(ui::Form& form, const char* name) {
-    T* c = form.get<T>(name);
-    if (!c) throw std::logic_error(std::string("The create-scheme dialog's design lacks ") + name);
-    return c;
-}
 }  // namespace
 
 TFormScheme::TFormScheme(ui::Application& application) : ui::Form(application, "FormScheme") {
     ui::loadDesign(*this, kSchemeDesign);
     dialogBorder = true;
-    ComboBox1 = control<ui::ComboBox>(*this, "ComboBox1");
-    EditScheme = control<ui::Edit>(*this, "EditScheme");
-    ButtonOK = control<ui::Button>(*this, "ButtonOK");
-    ButtonCancel = control<ui::Button>(*this, "ButtonCancel");
+    ComboBox1 = need<ui::ComboBox>("ComboBox1");
+    EditScheme = need<ui::Edit>("EditScheme");
+    ButtonOK = need<ui::Button>("ButtonOK");
+    ButtonCancel = need<ui::Button>("ButtonCancel");
 }
 
 bool ExecuteSchemeDialog(ui::Application& application, const std::vector<std::string>& schemeNames,

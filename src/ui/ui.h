@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -423,6 +424,12 @@ public:
     Action* addAction(const std::string& name);
     Control* find(const std::string& name) const;
     template <class T> T* get(const std::string& name) const { return dynamic_cast<T*>(find(name)); }
+    // The control of that name and kind, which the form's design must have.
+    template <class T> T* need(const std::string& name) const {
+        T* c = get<T>(name);
+        if (!c) throw std::logic_error("The design of " + name_ + " lacks " + name);
+        return c;
+    }
     Action* findAction(const std::string& name) const;
     const std::vector<std::unique_ptr<Control>>& controls() const { return owned_; }
     const std::vector<std::unique_ptr<Action>>& actions() const { return actions_; }

@@ -529,18 +529,21 @@ int cmdKill(int argc, wchar_t** argv) {
     return 0;
 }
 
+// A message to another process's control, answered within 2 s.
+bool askWindow(HWND h, UINT msg, WPARAM w, LPARAM l, LRESULT& out) {
+    DWORD_PTR r = 0;
+    if (!SendMessageTimeoutW(h, msg, w, l, SMTO_ABORTIFHUNG | SMTO_BLOCK, 2000, &r)) return false;
+    out = (LRESULT)r;
+    return true;
+}
+
 // combo <combo box>: the items of a drop-down list in their order and its selection,
 // as the owning thread answers them (these messages are marshalled across processes).
 int cmdCombo(int argc, wchar_t** argv) {
     if (argc != 1) return 2;
     HWND h = resolve(argv[0]);
     if (!h || !IsWindow(h)) return 1;
-    auto ask = [h](UINT msg, WPARAM w, LPARAM l, LRESULT& out) {
-        DWORD_PTR r = 0;
-        if (!SendMessageTimeoutW(h, msg, w, l, SMTO_ABORTIFHUNG | SMTO_BLOCK, 2000, &r)) return false;
-        out = (LRESULT)r;
-        return true;
-    };
+    auto ask = [h](UINT msg, WPARAM w, LPARAM l, LRESULT& out) { return askWindow(h, msg, w, l, out); };
     LRESULT count = 0, selected = 0;
     if (!ask(CB_GETCOUNT, 0, 0, count) || !ask(CB_GETCURSEL, 0, 0, selected)) return 1;
     put("count", (long long)count);
@@ -565,12 +568,7 @@ int cmdListBox(int argc, wchar_t** argv) {
     if (argc != 1) return 2;
     HWND h = resolve(argv[0]);
     if (!h || !IsWindow(h)) return 1;
-    auto ask = [h](UINT msg, WPARAM w, LPARAM l, LRESULT& out) {
-        DWORD_PTR r = 0;
-        if (!SendMessageTimeoutW(h, msg, w, l, SMTO_ABORTIFHUNG | SMTO_BLOCK, 2000, &r)) return false;
-        out = (LRESULT)r;
-        return true;
-    };
+    auto ask = [h](UINT msg, WPARAM w, LPARAM l, LRESULT& out) { return askWindow(h, msg, w, l, out); };
     LRESULT count = 0, selected = 0;
     if (!ask(LB_GETCOUNT, 0, 0, count) || !ask(LB_GETCURSEL, 0, 0, selected)) return 1;
     put("count", (long long)count);

@@ -85,108 +85,84 @@ std::uint32_t SimWindows::readSettingName(const Guid* subgroup, const Guid* sett
 }
 
 void SimWindows::addWindowsCatalogue() {
+    // The registry's texts of a subgroup, setting or possible value, indirect ones included.
     auto reg = [this](const std::u16string& path, const std::u16string& name, const std::u16string& description) {
         auto& key = machineKey(path);
         key[u"FriendlyName"] = {name, true};
         if (!description.empty()) key[u"Description"] = {description, true};
     };
+    auto range = [&](SimSubgroup& group, const std::string& sub, const std::string& guid, const char16_t* name,
+                     const char16_t* description, std::uint32_t max, const char16_t* units) {
+        SimSetting& s = addSetting(group, guid, name);
+        s.description = description;
+        s.range = true;
+        s.min = 0;
+        s.max = max;
+        s.units = units;
+        reg(powerSettingsKey(sub, guid), name, description);
+    };
+    auto listed = [&](SimSubgroup& group, const std::string& sub, const std::string& guid, const char16_t* name,
+                      const char16_t* description, std::vector<SimPossible> possible) {
+        SimSetting& s = addSetting(group, guid, name);
+        s.description = description;
+        s.possible = std::move(possible);
+        reg(powerSettingsKey(sub, guid), name, description);
+    };
+
     const std::string processor = "{54533251-82be-4824-96c1-47b60b740d00}";
     SimSubgroup& cpu = addSubgroup(processor, u"Processor power management");
     reg(powerSettingsKey(processor), u"@%SystemRoot%\\system32\\powrprof.dll,-501,Processor power management",
         u"@%SystemRoot%\\system32\\powrprof.dll,-502,Settings that control processor power management.");
-    struct Range {
-        const char* guid;
-        const char16_t* name;
-        const char16_t* description;
-        const char16_t* units;
-        std::uint32_t max;
-        bool hidden;
-    };
-    const Range cpuRanges[] = {
-        {"{893dee8e-2bef-41e0-89c6-b55d0929964c}", u"Minimum processor state",
-         u"Specify the minimum performance state of your processor (in percentage).", u"%", 100, false},
-        {"{bc5038f7-23e0-4960-96da-33abaf5935ec}", u"Maximum processor state",
-         u"Specify the maximum performance state of your processor (in percentage).", u"%", 100, false},
-        {"{06cadf0e-64ed-448a-8927-ce7bf90eb35d}", u"Processor performance increase threshold",
-         u"Specify the busy percentage above which the processor performance is increased.", u"%", 100, true},
-    };
-    for (const Range& r : cpuRanges) {
-        SimSetting& s = addSetting(cpu, r.guid, r.name);
-        s.description = r.description;
-        s.range = true;
-        s.min = 0;
-        s.max = r.max;
-        s.units = r.units;
-        reg(powerSettingsKey(processor, r.guid), r.name, r.description);
-    }
-    const std::string cooling = "{94d3a615-a899-4ac5-ae2b-e4d8f634367f}";
-    SimSetting& coolingPolicy = addSetting(cpu, cooling, u"System cooling policy");
-    coolingPolicy.description = u"Specify the cooling mode for your system.";
-    coolingPolicy.possible = {{u"Passive", u"Slow the processor before increasing fan speed"},
-                              {u"Active", u"Increase fan speed before slowing the processor"}};
-    reg(powerSettingsKey(processor, cooling), u"System cooling policy", u"Specify the cooling mode for your system.");
+    range(cpu, processor, "{893dee8e-2bef-41e0-89c6-b55d0929964c}", u"Minimum processor state",
+          u"Specify the minimum performance state of your processor (in percentage).", 100, u"%");
+    range(cpu, processor, "{bc5038f7-23e0-4960-96da-33abaf5935ec}", u"Maximum processor state",
+          u"Specify the maximum performance state of your processor (in percentage).", 100, u"%");
+    // Hidden from the control panel.
+    range(cpu, processor, "{06cadf0e-64ed-448a-8927-ce7bf90eb35d}", u"Processor performance increase threshold",
+          u"Specify the busy percentage above which the processor performance is increased.", 100, u"%");
+    listed(cpu, processor, "{94d3a615-a899-4ac5-ae2b-e4d8f634367f}", u"System cooling policy",
+           u"Specify the cooling mode for your system.",
+           {{u"Passive", u"Slow the processor before increasing fan speed"},
+            {u"Active", u"Increase fan speed before slowing the processor"}});
     // A hidden setting the service names, but whose possible values only the registry lists.
     const std::string boost = "{be337238-0d82-4146-a960-4f3749d470c7}";
-    SimSetting& boostMode = addSetting(cpu, boost, u"Processor performance boost mode");
+    listed(cpu, processor, boost, u"Processor performance boost mode",
+           u"@%SystemRoot%\\system32\\powrprof.dll,-7,Select how processors use performance boost.", {});
+    cpu.settings.back().description.reset();  // only the registry describes it
     const char16_t* boostValues[] = {u"Disabled", u"Enabled", u"Aggressive", u"Efficient Enabled",
                                      u"Efficient Aggressive"};
-    reg(powerSettingsKey(processor, boost), u"Processor performance boost mode",
-        u"@%SystemRoot%\\system32\\powrprof.dll,-7,Select how processors use performance boost.");
     for (int i = 0; i < 5; ++i)
         reg(powerSettingsKey(processor, boost, std::to_string(i)),
             std::u16string(u"@%SystemRoot%\\system32\\powrprof.dll,-") + char16_t(u'0' + i) + u"," + boostValues[i],
             u"");
-    (void)boostMode;
 
     const std::string sleep = "{238c9fa8-0aad-41ed-83f4-97be242c8f20}";
     SimSubgroup& sleepGroup = addSubgroup(sleep, u"Sleep");
     reg(powerSettingsKey(sleep), u"@%SystemRoot%\\system32\\powrprof.dll,-101,Sleep", u"");
-    const std::string sleepAfter = "{29f6c1db-86da-48c5-9fdb-f2b67b1f44da}";
-    SimSetting& after = addSetting(sleepGroup, sleepAfter, u"Sleep after");
-    after.description = u"Specify how long your computer is inactive before going to sleep.";
-    after.range = true;
-    after.min = 0;
-    after.max = 0xFFFFFFFFu;
-    after.units = u"Seconds";
-    reg(powerSettingsKey(sleep, sleepAfter), u"Sleep after", u"");
-    const std::string hybrid = "{94ac6d29-73ce-41a6-809f-6363ba21b47e}";
-    SimSetting& hybridSleep = addSetting(sleepGroup, hybrid, u"Allow hybrid sleep");
-    hybridSleep.possible = {{u"Off", std::nullopt}, {u"On", std::nullopt}};
-    reg(powerSettingsKey(sleep, hybrid), u"Allow hybrid sleep", u"Specify whether hybrid sleep is used.");
+    range(sleepGroup, sleep, "{29f6c1db-86da-48c5-9fdb-f2b67b1f44da}", u"Sleep after",
+          u"Specify how long your computer is inactive before going to sleep.", 0xFFFFFFFFu, u"Seconds");
+    listed(sleepGroup, sleep, "{94ac6d29-73ce-41a6-809f-6363ba21b47e}", u"Allow hybrid sleep",
+           u"Specify whether hybrid sleep is used.", {{u"Off", std::nullopt}, {u"On", std::nullopt}});
 
     const std::string display = "{7516b95f-f776-4464-8c53-06167f40cc99}";
     SimSubgroup& displayGroup = addSubgroup(display, u"Display");
     reg(powerSettingsKey(display), u"Display", u"");
-    const std::string displayOff = "{3c0bc021-c8a8-4e07-a973-6b14cbcb2b7e}";
-    SimSetting& off = addSetting(displayGroup, displayOff, u"Turn off display after");
-    off.description = u"Specify how long your computer is inactive before your display turns off.";
-    off.range = true;
-    off.min = 0;
-    off.max = 0xFFFFFFFFu;
-    off.units = u"Seconds";
-    reg(powerSettingsKey(display, displayOff), u"Turn off display after", u"");
+    range(displayGroup, display, "{3c0bc021-c8a8-4e07-a973-6b14cbcb2b7e}", u"Turn off display after",
+          u"Specify how long your computer is inactive before your display turns off.", 0xFFFFFFFFu, u"Seconds");
 
     const std::string saver = "{de830923-a562-41af-a086-e3a2c6bad2da}";
     SimSubgroup& saverGroup = addSubgroup(saver, u"Energy saver settings");
     reg(powerSettingsKey(saver), u"Energy saver settings", u"");
-    const std::string threshold = "{e69653ca-cf7f-4f05-aa73-cb833fa90ad4}";
-    SimSetting& charge = addSetting(saverGroup, threshold, u"Charge level");
-    charge.description = u"Specify the battery charge level at which energy saver turns on.";
-    charge.range = true;
-    charge.min = 0;
-    charge.max = 100;
-    charge.units = u"%";
-    reg(powerSettingsKey(saver, threshold), u"Charge level", u"");
+    range(saverGroup, saver, "{e69653ca-cf7f-4f05-aa73-cb833fa90ad4}", u"Charge level",
+          u"Specify the battery charge level at which energy saver turns on.", 100, u"%");
 
     // Settings that belong to no subgroup; the service lists them under the marker.
     const std::string general = "{fea3413e-7e05-4911-9a71-700331f1c294}";
     SimSubgroup& none = addSubgroup(general, u"Settings belonging to no subgroup");
     none.enumerated = false;
     reg(powerSettingsKey(general), u"@%SystemRoot%\\system32\\powrprof.dll,-1,General settings", u"");
-    const std::string password = "{0e796bdb-100d-47d6-a2d5-f7d2daa51f51}";
-    SimSetting& wake = addSetting(none, password, u"Require a password on wakeup");
-    wake.possible = {{u"No", std::nullopt}, {u"Yes", std::nullopt}};
-    reg(powerSettingsKey(general, password), u"Require a password on wakeup", u"");
+    listed(none, general, "{0e796bdb-100d-47d6-a2d5-f7d2daa51f51}", u"Require a password on wakeup", u"",
+           {{u"No", std::nullopt}, {u"Yes", std::nullopt}});
 }
 
 // ---- power service ----
