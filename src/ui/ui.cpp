@@ -87,7 +87,6 @@ void Action::execute() {
 // ---- Button, CheckBox, MenuItem ----
 
 void Button::userClick() {
-    if (!enabled_) return;
     if (action_) action_->execute();
     else raise(onClick);
     if (modalResult != ModalResult::None && form_) form_->setModalResult(modalResult);
