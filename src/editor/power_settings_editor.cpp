@@ -1,7 +1,6 @@
 #include "editor/power_settings_editor.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "editor/scheme_form.h"
 #include "platform/text.h"
