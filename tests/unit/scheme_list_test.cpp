@@ -45,7 +45,7 @@ TEST_F(SchemeListTest, ThePowerServiceIsHandedTheSizeOfEachBuffer) {
     named(3);
     start();
     const auto sizeOf = [](const std::string& call) { return call.substr(call.rfind(' ') + 1); };
-    ASSERT_EQ(win.callsOf("PowerEnumerate").size(), 4u);
+    ASSERT_EQ(win.callsOf("PowerEnumerate null null 16 ").size(), 4u);  // the schemes
     for (const auto& c : win.callsOf("PowerEnumerate")) EXPECT_EQ(sizeOf(c), "16") << c;
     ASSERT_EQ(win.callsOf("PowerReadFriendlyName").size(), 6u);  // the fall-backs' names too
     for (const auto& c : win.callsOf("PowerReadFriendlyName")) EXPECT_EQ(sizeOf(c), "512") << c;
