@@ -52,11 +52,19 @@ items_of() {
     ITEMS=$(sed -n 's/^item=//p' "$D_OUT" | paste -sd '|')
 }
 
+# editor_start [running]: the program on the editor's catalogue, showing the editor page;
+# paused, unless asked otherwise, so that the load rule activates nothing while a case
+# counts the calls the editor makes.
 editor_start() {
     export STELLMARK_POWER_CATALOGUE=$CATALOGUES/editor.txt
     give_input || return 1
     start_main || return 1
     editor_controls || return 1
+    local pause
+    pause=$(sed -n 's/^child=\([^ ]*\) .* class=Button text=Pause - .*/\1/p' "$D_OUT")
+    if [[ ${1:-} != running ]]; then
+        [[ -n $pause ]] && drv click "$pause" || { fail "cannot pause the load rule"; return 1; }
+    fi
     drv tab "$TABS" 2 || { fail "cannot click the '$EDITOR_PAGE' tab"; return 1; }
     drv wait-text "$BUTTON_APPLY" '&Activate Scheme' 3000 || fail "the apply button is not there"
     for _ in $(seq 60); do
@@ -156,7 +164,7 @@ case_editor_creates_scheme() {
 # The editor page as a user sees it, for the README.
 case_editor_page_screenshot() {
     editor_registry || return
-    editor_start || return
+    editor_start running || return
     take_screenshot editor-page.png
 }
 
