@@ -92,7 +92,7 @@ ModalResult HeadlessBackend::messageBox(Form*, BoxKind kind, const std::string& 
 ModalResult HeadlessBackend::showModal(Form& form) {
     dialogs.push_back(form.name());
     // As on Windows: once the application is told to end, a dialog ends as Cancel.
-    const auto ending = [this] { return app_ && app_->terminated(); };
+    const auto ending = [&form] { return form.application().terminated(); };
     form.show();
     if (!ending() && whileDialog) whileDialog(form);
     form.hide();

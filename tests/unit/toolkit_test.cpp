@@ -276,6 +276,12 @@ TEST_F(Toolkit, AModalDialogEndsWithItsButtonsResultOrCancel) {
     backend.whileDialog = nullptr;  // closed without a button
     EXPECT_EQ(dialog.showModal(), ui::ModalResult::Cancel);
     EXPECT_EQ(backend.dialogs, (std::vector<std::string>{"D", "D"}));
+    // Once the application is to end, a dialog ends as Cancel without asking anyone.
+    app.terminate();
+    bool asked = false;
+    backend.whileDialog = [&](ui::Form&) { asked = true; ok->userClick(); };
+    EXPECT_EQ(dialog.showModal(), ui::ModalResult::Cancel);
+    EXPECT_FALSE(asked);
 }
 
 }  // namespace
