@@ -537,28 +537,35 @@ bool askWindow(HWND h, UINT msg, WPARAM w, LPARAM l, LRESULT& out) {
     return true;
 }
 
-// combo <combo box>: the items of a drop-down list in their order and its selection,
-// as the owning thread answers them (these messages are marshalled across processes).
-int cmdCombo(int argc, wchar_t** argv) {
-    if (argc != 1) return 2;
-    HWND h = resolve(argv[0]);
-    if (!h || !IsWindow(h)) return 1;
-    auto ask = [h](UINT msg, WPARAM w, LPARAM l, LRESULT& out) { return askWindow(h, msg, w, l, out); };
+// Prints the count, the selected position and every item of a drop-down list or a
+// list box, asked with that kind's messages (they are marshalled across processes).
+// The selected item's text goes to selectedText.
+bool printItems(HWND h, UINT countMsg, UINT selectedMsg, UINT lengthMsg, UINT textMsg, std::wstring& selectedText) {
     LRESULT count = 0, selected = 0;
-    if (!ask(CB_GETCOUNT, 0, 0, count) || !ask(CB_GETCURSEL, 0, 0, selected)) return 1;
+    if (!askWindow(h, countMsg, 0, 0, count) || !askWindow(h, selectedMsg, 0, 0, selected)) return false;
     put("count", (long long)count);
     put("selected", (long long)selected);
-    std::wstring selectedText;
     for (LRESULT i = 0; i < count; ++i) {
         LRESULT len = 0;
-        if (!ask(CB_GETLBTEXTLEN, (WPARAM)i, 0, len) || len < 0) return 1;
+        if (!askWindow(h, lengthMsg, (WPARAM)i, 0, len) || len < 0) return false;
         std::vector<wchar_t> buf((size_t)len + 1, L'\0');
         LRESULT got = 0;
-        if (!ask(CB_GETLBTEXT, (WPARAM)i, (LPARAM)buf.data(), got) || got < 0) return 1;
+        if (!askWindow(h, textMsg, (WPARAM)i, (LPARAM)buf.data(), got) || got < 0) return false;
         std::wstring text(buf.data(), (size_t)got);
         if (i == selected) selectedText = text;
         put("item", oneLine(text));
     }
+    return true;
+}
+
+// combo <combo box>: the items of a drop-down list in their order and its selection,
+// as the owning thread answers them.
+int cmdCombo(int argc, wchar_t** argv) {
+    if (argc != 1) return 2;
+    HWND h = resolve(argv[0]);
+    if (!h || !IsWindow(h)) return 1;
+    std::wstring selectedText;
+    if (!printItems(h, CB_GETCOUNT, CB_GETCURSEL, CB_GETLBTEXTLEN, CB_GETLBTEXT, selectedText)) return 1;
     put("selected_text", oneLine(selectedText));
     return 0;
 }
@@ -568,20 +575,8 @@ int cmdListBox(int argc, wchar_t** argv) {
     if (argc != 1) return 2;
     HWND h = resolve(argv[0]);
     if (!h || !IsWindow(h)) return 1;
-    auto ask = [h](UINT msg, WPARAM w, LPARAM l, LRESULT& out) { return askWindow(h, msg, w, l, out); };
-    LRESULT count = 0, selected = 0;
-    if (!ask(LB_GETCOUNT, 0, 0, count) || !ask(LB_GETCURSEL, 0, 0, selected)) return 1;
-    put("count", (long long)count);
-    put("selected", (long long)selected);
-    for (LRESULT i = 0; i < count; ++i) {
-        LRESULT len = 0;
-        if (!ask(LB_GETTEXTLEN, (WPARAM)i, 0, len) || len < 0) return 1;
-        std::vector<wchar_t> buf((size_t)len + 1, L'\0');
-        LRESULT got = 0;
-        if (!ask(LB_GETTEXT, (WPARAM)i, (LPARAM)buf.data(), got) || got < 0) return 1;
-        put("item", oneLine(std::wstring(buf.data(), (size_t)got)));
-    }
-    return 0;
+    std::wstring selectedText;
+    return printItems(h, LB_GETCOUNT, LB_GETCURSEL, LB_GETTEXTLEN, LB_GETTEXT, selectedText) ? 0 : 1;
 }
 
 // set-text <edit> <text>: the text as if typed (the edit reports the change).
