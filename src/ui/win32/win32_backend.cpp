@@ -15,14 +15,6 @@ namespace {
 
 // ---- helpers ----
 
-std::string narrow(const std::wstring& w) {
-    if (w.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-    return s;
-}
-
 std::wstring windowText(HWND h) {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(h)) + 1, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(h, text.data(), static_cast<int>(text.size()))));
@@ -345,10 +337,7 @@ public:
             }
             case CBN_EDITCHANGE: {
                 if (settingText_) return true;
-                const int n = GetWindowTextLengthW(hwnd_);
-                std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-                text.resize(static_cast<size_t>(GetWindowTextW(hwnd_, text.data(), n + 1)));
-                box().userType(narrow(text));
+                box().userType(narrow(windowText(hwnd_)));
                 return true;
             }
             case CBN_SETFOCUS: box().userFocus(); return true;
