@@ -53,8 +53,6 @@ public:
     void LabelLowSelectClick();
     void theTrayIconClick();
 
-    // ---- start steps and handlers still to be built: they do nothing yet ----
-
     // ---- scheme list and well-known identifiers (engine/scheme_list.cpp) ----
     void InitStandardSchemes();
     void InitSettingGuids();
