@@ -10,7 +10,7 @@ namespace app {
 TStellmarkForm::TStellmarkForm(ui::Application& application, platform::Platform& platform)
     : ui::Form(application, "StellmarkForm"),
       Primitives(platform.processes, platform.windows),
-      Profiles(platform.windows, Primitives, *this),
+      Profiles(platform.windows, Primitives, *this, *this),
       ProfilePage(Profiles, Primitives, platform.windows, *this),
       ProcessTable(platform.processes, platform.windows, Primitives,
                    [this](std::uint32_t pid) { Profiles.ForgetProcessId(pid); }),

@@ -14,17 +14,6 @@
 
 namespace profiles {
 
-// What the page needs of the scheme list.
-class SchemeChoices {
-public:
-    virtual ~SchemeChoices() = default;
-    virtual std::int32_t schemeCount() const = 0;
-    // Slot p of the scheme list; the slot after the last scheme holds NO_SUBGROUP_GUID.
-    virtual const platform::Guid& schemeAt(std::int32_t position) const = 0;
-    // The position of a scheme in the lists; schemeCount() when it is none of them.
-    virtual std::int32_t schemeIndexOf(const platform::Guid& scheme) const = 0;
-};
-
 inline constexpr char kClassPlaceholder[] = "Select program window class";
 inline constexpr char kSchemePlaceholder[] = "Select power scheme";
 

@@ -52,10 +52,23 @@ public:
     virtual void switchToProfileScheme(const platform::Guid& scheme) = 0;
 };
 
+// The scheme list, as the profile page shows it and the scheme rule checks a row's scheme
+// against it.
+class SchemeChoices {
+public:
+    virtual ~SchemeChoices() = default;
+    virtual std::int32_t schemeCount() const = 0;
+    // Slot p of the scheme list; the slot after the last scheme holds NO_SUBGROUP_GUID.
+    virtual const platform::Guid& schemeAt(std::int32_t position) const = 0;
+    // The position of a scheme in the lists; schemeCount() when it is none of them.
+    virtual std::int32_t schemeIndexOf(const platform::Guid& scheme) const = 0;
+};
+
 class ProfileTable {
 public:
-    ProfileTable(platform::Windows& windows, engine::ProcessPrimitives& primitives, ProfileEngine& engine)
-        : windows_(windows), primitives_(primitives), engine_(engine) {}
+    ProfileTable(platform::Windows& windows, engine::ProcessPrimitives& primitives, ProfileEngine& engine,
+                 const SchemeChoices& schemes)
+        : windows_(windows), primitives_(primitives), engine_(engine), schemes_(schemes) {}
 
     // Start steps: no row applied to any process; then, once the processor topology
     // is known, every row to its defaults (the scheme stays as it is).
@@ -94,6 +107,7 @@ private:
     platform::Windows& windows_;
     engine::ProcessPrimitives& primitives_;
     ProfileEngine& engine_;
+    const SchemeChoices& schemes_;
 };
 
 }  // namespace profiles

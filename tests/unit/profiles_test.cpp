@@ -2,6 +2,8 @@
 // process, and when the first match of a scan switches the scheme.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "profiles/program_profiles.h"
 #include "sim/sim_windows.h"
 
@@ -16,6 +18,19 @@ const Guid kBalanced = guidFromText(sim::kBalanced);
 const Guid kHigh = guidFromText(sim::kHighPerformance);
 const Guid kOther = guidFromText("{11111111-2222-3333-4444-555555555555}");
 const Guid kNoSubgroup = guidFromText("{fea3413e-7e05-4911-9a71-700331f1c294}");
+
+// The scheme list: the three standard schemes and one more.
+class FakeSchemes : public profiles::SchemeChoices {
+public:
+    std::vector<Guid> listed{kSaver, kBalanced, kHigh, kOther};
+
+    std::int32_t schemeCount() const override { return static_cast<std::int32_t>(listed.size()); }
+    const Guid& schemeAt(std::int32_t position) const override { return listed[static_cast<std::size_t>(position)]; }
+    std::int32_t schemeIndexOf(const Guid& scheme) const override {
+        const auto at = std::find(listed.begin(), listed.end(), scheme);
+        return static_cast<std::int32_t>(at - listed.begin());
+    }
+};
 
 // The engine's side, recording the switches asked for.
 class FakeEngine : public profiles::ProfileEngine {
@@ -43,7 +58,8 @@ protected:
     sim::SimWindows win;
     engine::ProcessPrimitives primitives{win, win};
     FakeEngine engine;
-    ProfileTable table{win, primitives, engine};
+    FakeSchemes schemes;
+    ProfileTable table{win, primitives, engine, schemes};
 
     ProfilesTest() {
         win.systemAffinityMask = 0xFF;
@@ -237,7 +253,8 @@ TEST_F(ProfilesTest, OnlyVisibleUnminimisedUncloakedWindowsOfAnExactClassMatch) 
         prim.InitCpuTopology();
         prim.LoadOptionalFunctions();
         FakeEngine e;
-        ProfileTable t(w, prim, e);
+        FakeSchemes schemes;
+        ProfileTable t(w, prim, e, schemes);
         t.SetDefaultProfileRows();
         t.setClassName(4, c.rowClass);
         w.addProcess(10);
@@ -318,7 +335,7 @@ TEST_F(ProfilesTest, TheSchemeRuleOfTheFirstMatch) {
     for (const auto& c : cases) {
         FakeEngine e;
         c.setUp(e);
-        ProfileTable t(win, primitives, e);
+        ProfileTable t(win, primitives, e, schemes);
         t.SetDefaultProfileRows();
         t.setClassName(0, "App");
         t.ProgramProfiles[0].ProfileScheme = c.scheme;
