@@ -130,6 +130,10 @@ void ProfileTable::ApplySchemeRule(const ProgramProfile& row) {
     const platform::Guid& scheme = row.ProfileScheme;
     if (scheme == engine_.activeScheme()) return;
     if (scheme == engine_.noPreferredScheme()) return;
+    // A scheme in no list (never picked, so all zero, or deleted since it was stored)
+    // is what the profile page shows as "No prefered scheme": activating it would fail
+    // unseen and record a scheme that is not active.
+    if (schemes_.schemeIndexOf(scheme) >= schemes_.schemeCount()) return;
     if (engine_.forcedLowest() || engine_.overheated()) return;
     if (scheme == engine_.lowScheme()) engine_.switchToLow();
     else if (scheme == engine_.highScheme()) engine_.switchToHigh();

@@ -13,6 +13,7 @@ using platform::Guid;
 using platform::guidFromText;
 
 constexpr char kQuiet[] = "{5a5a5a5a-1111-4222-8333-944444444444}";  // a scheme of the user's own
+constexpr char kDeleted[] = "{0d0d0d0d-2222-4333-8444-955555555555}";  // stored once, in no list now
 
 class ProfilesAtFormTest : public FormTest {
 protected:
@@ -259,6 +260,54 @@ TEST_F(ProfilesAtFormTest, TheRowsSchemeIsComparedWithLowHighAndLowestInThisOrde
         EXPECT_EQ(activeLabel(), c.route) << c.what;
         EXPECT_EQ(activations(), (std::vector<std::string>{activation(c.rowScheme)})) << c.what;
     }
+}
+
+// A row whose scheme is in no list, typed before any scheme was picked (all zero) or
+// stored for a scheme deleted since, is shown as "No prefered scheme" and treated so:
+// no activation and nothing recorded, while its process still gets the row's settings
+// and the load rule still waits.
+TEST_F(ProfilesAtFormTest, ARowWithoutAListedSchemeActivatesNothing) {
+    win.setRegString(kKey, "class1", "Stale");
+    win.setRegGuid(kKey, "scheme1", guidFromText(kDeleted));
+    win.setRegDword(kKey, "CPUpriority1", 1);
+    win.addProcess(51);
+    win.addProcess(52);
+    const platform::Window fresh = win.addProcessWindow(51, "Fresh", "Typed before a scheme was picked");
+    auto& f = running();
+    EXPECT_EQ(f.ProfilePage.line(2).ComboBoxScheme->itemIndex(), f.SchemeCount);  // "No prefered scheme"
+    typeClass(1, "Fresh").ProfileCpuPriority = 3;
+    ASSERT_TRUE(row(1).ProfileScheme.isZero());
+    f.SwitchToHigh();  // something other than all zero recorded as active
+    ASSERT_EQ(f.ActiveSchemeGuid, guidFromText(sim::kBalanced));
+
+    const struct {
+        const char* what;
+        std::uint32_t pid, priorityClass;
+    } cases[] = {
+        {"all zero", 51, platform::ABOVE_NORMAL_PRIORITY_CLASS_},
+        {"deleted", 52, platform::BELOW_NORMAL_PRIORITY_CLASS_},
+    };
+    for (const auto& c : cases) {
+        if (c.pid == 52) {
+            win.window(fresh)->minimized = true;
+            win.addProcessWindow(52, "Stale", "Stored with a deleted scheme");
+        }
+        win.addLoad(50, 0, 950);  // a load the load rule would switch low on
+        win.clearCalls();
+        loadCheck();
+        EXPECT_TRUE(activations().empty()) << c.what;
+        EXPECT_TRUE(win.powerChanges().empty()) << c.what;
+        EXPECT_EQ(f.ActiveSchemeGuid, guidFromText(sim::kBalanced)) << c.what;
+        EXPECT_EQ(win.process(c.pid)->priorityClass, c.priorityClass) << c.what;
+        EXPECT_TRUE(win.callsOf("GetSystemTimes").empty()) << c.what;
+    }
+    // Without the profile windows the load rule is back.
+    win.window(fresh)->visible = false;
+    for (auto& w : win.windows)
+        if (w.className == "Stale") w.visible = false;
+    win.clearCalls();
+    loadCheck();
+    EXPECT_EQ(activations(), (std::vector<std::string>{activation(sim::kPowerSaver)}));
 }
 
 }  // namespace

@@ -18,6 +18,7 @@ const Guid kBalanced = guidFromText(sim::kBalanced);
 const Guid kHigh = guidFromText(sim::kHighPerformance);
 const Guid kOther = guidFromText("{11111111-2222-3333-4444-555555555555}");
 const Guid kNoSubgroup = guidFromText("{fea3413e-7e05-4911-9a71-700331f1c294}");
+const Guid kDeleted = guidFromText("{66666666-7777-8888-9999-aaaaaaaaaaaa}");  // in no list
 
 // The scheme list: the three standard schemes and one more.
 class FakeSchemes : public profiles::SchemeChoices {
@@ -326,7 +327,9 @@ TEST_F(ProfilesTest, TheSchemeRuleOfTheFirstMatch) {
         {"the lowest scheme", kOther, [](FakeEngine& e) { e.lowest = kOther; }, {"lowest"}},
         {"low before lowest when both are one", kSaver, [](FakeEngine& e) { e.lowest = kSaver; }, {"low"}},
         {"any other scheme", kOther, [](FakeEngine&) {}, {"{11111111-2222-3333-4444-555555555555}"}},
-        {"a never chosen scheme", Guid{}, [](FakeEngine&) {}, {"{00000000-0000-0000-0000-000000000000}"}},
+        {"a never chosen scheme", Guid{}, [](FakeEngine&) {}, {}},
+        {"a scheme no longer listed", kDeleted, [](FakeEngine&) {}, {}},
+        {"an unlisted low scheme", kDeleted, [](FakeEngine& e) { e.low = kDeleted; }, {}},
         {"already active", kSaver, [](FakeEngine& e) { e.active = kSaver; }, {}},
         {"no preferred scheme", kNoSubgroup, [](FakeEngine&) {}, {}},
         {"forced lowest", kSaver, [](FakeEngine& e) { e.forced = true; }, {}},
@@ -346,6 +349,26 @@ TEST_F(ProfilesTest, TheSchemeRuleOfTheFirstMatch) {
         t.ApplyProfile(0, 10);
         EXPECT_EQ(e.switches, c.switches) << c.what;  // not again in the same scan
     }
+}
+
+// A row whose scheme is in no list (never chosen, or deleted since it was stored) has no
+// preferred scheme, as the profile page shows it: its process settings still go to the
+// process and it still holds the load rule off.
+TEST_F(ProfilesTest, ARowWithoutAListedSchemeKeepsItsProcessSettingsAndSwitchesNothing) {
+    for (const Guid& scheme : {Guid{}, kDeleted}) {
+        const std::uint32_t pid = scheme.isZero() ? 30 : 40;
+        win.addProcess(pid);
+        auto& r = row(3, "App", scheme);
+        r.ProfileCpuPriority = 3;
+        r.ProfileIoPriority = 1;
+        table.ProfileApplied = false;
+        table.ApplyProfile(3, pid);
+        EXPECT_TRUE(table.ProfileApplied) << pid;
+        EXPECT_EQ(r.ProfileAppliedPid, pid);
+        EXPECT_EQ(win.process(pid)->priorityClass, platform::ABOVE_NORMAL_PRIORITY_CLASS_) << pid;
+        EXPECT_EQ(win.process(pid)->ioPriority, 1u) << pid;
+    }
+    EXPECT_TRUE(engine.switches.empty());
 }
 
 }  // namespace
