@@ -1,0 +1,59 @@
+# shellcheck shell=bash
+# Program profiles edited on the profile page and what they tell the power service.
+# Sourced by ../run.sh after boost.sh and hardening.sh, whose helpers (page_children,
+# nth_child, wait_priorities, tray) these cases use.
+
+G_ZERO="{00000000-0000-0000-0000-000000000000}"
+
+# A class typed on the profile page before any scheme is picked leaves the row's scheme
+# all zero, which the page shows as no preferred scheme: the row's CPU priority reaches
+# the program, while the power service is never asked to activate the all-zero scheme
+# (nor to write any value of it), also once another scheme has been activated.
+case_profile_row_without_scheme_activates_nothing() {
+    fixture_window unpicked StellmarkE2ENoScheme "Program without a scheme" visible || return
+    local program_pid
+    program_pid=$(val pid "$FIXTURE_LOG")
+    give_input || return
+    start_main || return
+    drv priority "$program_pid"
+    expect_eq "priority of the program before the row" "$(val priority)" 0x20
+
+    # A scheme recorded as active, so that the all-zero one would count as a change:
+    # a left click on the icon switches sides and activates that side's scheme.
+    local mark
+    mark=$(power_count)
+    tray "$WM_LBUTTONUP"
+    local until=$(($(now_ms) + 5000))
+    while (($(activations_since "$mark") == 0 && $(now_ms) < until)); do sleep 0.05; done
+    (($(activations_since "$mark") > 0)) || { fail "a left click on the icon activated no scheme"; return; }
+
+    drv list-children "$HWND"
+    local tabs
+    tabs=$(sed -n 's/^child=\([^ ]*\) parent=[^ ]* id=[^ ]* visible=[01] class=SysTabControl32 .*/\1/p' "$D_OUT")
+    [[ -n $tabs ]] || { fail "no page control"; return; }
+    drv post "$tabs" 0x0100 0x27 0 # the right arrow key: the next page, "Power Profiles"
+    page_children "Power Profiles" || { fail "no 'Power Profiles' page"; return; }
+    local class_list scheme_list cpu_button
+    class_list=$(nth_child ComboBox 1)
+    scheme_list=$(nth_child ComboBox 2)
+    cpu_button=$(nth_child Static 1 "")
+    [[ -n $class_list && -n $scheme_list && -n $cpu_button ]] || { fail "line 1 has not its controls"; return; }
+
+    drv type "$class_list" StellmarkE2ENoScheme || fail "cannot type into the class list"
+    drv click "$cpu_button" || fail "cannot click the CPU button"
+    drv combo "$scheme_list"
+    expect_eq "selection of the scheme list after typing the class" "$(val selected)" -1
+    wait_priorities 8000 "$program_pid=0x8000" || fail "the row's CPU priority did not reach the program"
+    # The scheme rule runs in the same load check that applied the priority, and again in
+    # every check while the window stays on screen: give it a few.
+    sleep 3
+    local zero
+    zero=$(grep -n -F "$G_ZERO" "$STELLMARK_POWER_LOG" 2>/dev/null | head -n 3 | paste -sd ';')
+    [[ -z $zero ]] || fail "the power service was told of the all-zero scheme: $zero"
+    expect_eq "all-zero activations" "$(grep -c -x -F "PowerSetActiveScheme $G_ZERO" "$STELLMARK_POWER_LOG")" 0
+
+    drv post "$HWND" "$MSG_QUIT" 0 0
+    drv wait-exit "$PID" 8000 || fail "the program did not end on MsgQuit"
+}
+
+CASES+=(profile_row_without_scheme_activates_nothing)
