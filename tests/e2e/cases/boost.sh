@@ -95,6 +95,22 @@ nth_child() {
         "$CASE_DIR/page.txt"
 }
 
+# profile_line1: the "Power Profiles" page opened by the right arrow key on the tab row,
+# and its line 1 found there; sets CLASS_LIST, SCHEME_LIST and CPU_BUTTON.
+profile_line1() {
+    CLASS_LIST='' SCHEME_LIST='' CPU_BUTTON=''
+    drv list-children "$HWND"
+    local tabs
+    tabs=$(sed -n 's/^child=\([^ ]*\) parent=[^ ]* id=[^ ]* visible=[01] class=SysTabControl32 .*/\1/p' "$D_OUT")
+    [[ -n $tabs ]] || { fail "no page control"; return 1; }
+    drv post "$tabs" 0x0100 0x27 0 # the right arrow key: the next page, "Power Profiles"
+    page_children "Power Profiles" || { fail "no 'Power Profiles' page"; return 1; }
+    CLASS_LIST=$(nth_child ComboBox 1)
+    SCHEME_LIST=$(nth_child ComboBox 2)
+    CPU_BUTTON=$(nth_child Static 1 "")
+    [[ -n $CLASS_LIST && -n $SCHEME_LIST && -n $CPU_BUTTON ]] || { fail "line 1 has not its controls"; return 1; }
+}
+
 # window_shot <window> <file>: a picture of the window as it is on the screen.
 window_shot() {
     drv state "$1"
@@ -116,17 +132,8 @@ case_profile_row_edited_applied_and_saved() {
     program_pid=$(val pid "$FIXTURE_LOG")
     give_input || return
     start_main || return
-    drv list-children "$HWND"
-    local tabs
-    tabs=$(sed -n 's/^child=\([^ ]*\) parent=[^ ]* id=[^ ]* visible=[01] class=SysTabControl32 .*/\1/p' "$D_OUT")
-    [[ -n $tabs ]] || { fail "no page control"; return; }
-    drv post "$tabs" 0x0100 0x27 0 # the right arrow key: the next page, "Power Profiles"
-    page_children "Power Profiles" || { fail "no 'Power Profiles' page"; return; }
-    local class_list scheme_list cpu_button
-    class_list=$(nth_child ComboBox 1)
-    scheme_list=$(nth_child ComboBox 2)
-    cpu_button=$(nth_child Static 1 "")
-    [[ -n $class_list && -n $scheme_list && -n $cpu_button ]] || { fail "line 1 has not its controls"; return; }
+    profile_line1 || return
+    local class_list=$CLASS_LIST scheme_list=$SCHEME_LIST cpu_button=$CPU_BUTTON
     drv combo "$scheme_list"
     local high_index
     high_index=$(sed -n 's/^item=//p' "$D_OUT" | grep -n -x 'High performance' | cut -d: -f1)

@@ -1,7 +1,7 @@
 # shellcheck shell=bash
 # Program profiles edited on the profile page and what they tell the power service.
-# Sourced by ../run.sh after boost.sh and hardening.sh, whose helpers (page_children,
-# nth_child, wait_priorities, tray) these cases use.
+# Sourced by ../run.sh after boost.sh and hardening.sh, whose helpers (profile_line1,
+# wait_priorities, tray, activations_since) these cases use.
 
 G_ZERO="{00000000-0000-0000-0000-000000000000}"
 
@@ -27,21 +27,10 @@ case_profile_row_without_scheme_activates_nothing() {
     while (($(activations_since "$mark") == 0 && $(now_ms) < until)); do sleep 0.05; done
     (($(activations_since "$mark") > 0)) || { fail "a left click on the icon activated no scheme"; return; }
 
-    drv list-children "$HWND"
-    local tabs
-    tabs=$(sed -n 's/^child=\([^ ]*\) parent=[^ ]* id=[^ ]* visible=[01] class=SysTabControl32 .*/\1/p' "$D_OUT")
-    [[ -n $tabs ]] || { fail "no page control"; return; }
-    drv post "$tabs" 0x0100 0x27 0 # the right arrow key: the next page, "Power Profiles"
-    page_children "Power Profiles" || { fail "no 'Power Profiles' page"; return; }
-    local class_list scheme_list cpu_button
-    class_list=$(nth_child ComboBox 1)
-    scheme_list=$(nth_child ComboBox 2)
-    cpu_button=$(nth_child Static 1 "")
-    [[ -n $class_list && -n $scheme_list && -n $cpu_button ]] || { fail "line 1 has not its controls"; return; }
-
-    drv type "$class_list" StellmarkE2ENoScheme || fail "cannot type into the class list"
-    drv click "$cpu_button" || fail "cannot click the CPU button"
-    drv combo "$scheme_list"
+    profile_line1 || return
+    drv type "$CLASS_LIST" StellmarkE2ENoScheme || fail "cannot type into the class list"
+    drv click "$CPU_BUTTON" || fail "cannot click the CPU button"
+    drv combo "$SCHEME_LIST"
     expect_eq "selection of the scheme list after typing the class" "$(val selected)" -1
     wait_priorities 8000 "$program_pid=0x8000" || fail "the row's CPU priority did not reach the program"
     # The scheme rule runs in the same load check that applied the priority, and again in
