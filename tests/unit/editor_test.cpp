@@ -326,6 +326,21 @@ TEST_F(EditorTest, ListedSettingsShowTheirValuesWithDescriptionsAndSelectTheCurr
     EXPECT_EQ(e.ComboBoxAC->items(), (std::vector<std::string>{"Passive", "Active"}));
     EXPECT_EQ(e.ComboBoxAC->itemIndex(), -1);
     EXPECT_EQ(e.ComboBoxDC->itemIndex(), -1);
+
+    // The DC side on its own: a failed read leaves the list without a selection, not at
+    // the AC value just read.
+    win.failing = {"PowerReadDCValueIndex"};
+    e.ListBoxSettingsSelectionChange();
+    EXPECT_EQ(e.ComboBoxAC->itemIndex(), 1);
+    EXPECT_EQ(e.ComboBoxDC->itemIndex(), -1);
+
+    // The service names the values: the registry's values are not added behind them.
+    for (const char* index : {"0", "1", "2"})
+        win.machineKey(sim::powerSettingsKey(kProcessor, kCooling, index))[u"FriendlyName"] = {u"From the registry"};
+    win.failing.clear();
+    e.ListBoxSettingsSelectionChange();
+    EXPECT_EQ(e.ComboBoxAC->items(), items);
+    EXPECT_EQ(e.ComboBoxDC->items(), items);
 }
 
 TEST_F(EditorTest, WithoutAFirstPossibleNameTheRegistryListsTheValues) {
@@ -426,14 +441,43 @@ TEST_F(EditorTest, APickInAValueListWritesItsPositionAtOnceWithoutActivating) {
 }
 
 TEST_F(EditorTest, ResetWritesTheDefaultsItCanReadThenReloads) {
-    value(sim::kBalanced, kProcessor, kMinState) = {50, 40, 5, 3, false, true};
     start();
+    const std::string triple = edited() + " " + kProcessor + " " + kMinState;
+    struct Case {
+        bool acDefault, dcDefault;
+        std::vector<std::string> writes;
+        std::int64_t ac, dc;  // shown after the reload
+    } cases[] = {
+        {true, true, {"PowerWriteACValueIndex " + triple + " 5", "PowerWriteDCValueIndex " + triple + " 3"}, 5, 3},
+        {false, true, {"PowerWriteDCValueIndex " + triple + " 3"}, 50, 3},
+        {true, false, {"PowerWriteACValueIndex " + triple + " 5"}, 5, 40},
+        {false, false, {}, 50, 40},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.acDefault) + std::to_string(c.dcDefault));
+        value(sim::kBalanced, kProcessor, kMinState) = {50, 40, 5, 3, c.acDefault, c.dcDefault};
+        ed().ListBoxSettingsSelectionChange();
+        win.clearCalls();
+        ed().ButtonResetSetting->userClick();
+        EXPECT_EQ(win.powerChanges(), c.writes);
+        EXPECT_EQ(win.callsOf("PowerReadDescription").size(), 1u);  // the reload
+        EXPECT_EQ(ed().SpinEditAC->value(), c.ac);
+        EXPECT_EQ(ed().SpinEditDC->value(), c.dc);
+    }
+}
+
+// The apply button does not go through the engine's activation: it activates also a
+// scheme already recorded as active, and writes nothing else.
+TEST_F(EditorTest, ApplyActivatesAlsoTheSchemeAlreadyRecordedAsActive) {
+    auto& f = start();
+    f.ComboBoxHiddenScheme->userPick(1);
+    f.ActiveSchemeGuid = f.SchemeGuids[1];
+    win.activeScheme = f.SchemeGuids[1];
     win.clearCalls();
-    ed().ButtonResetSetting->userClick();
-    EXPECT_EQ(win.powerChanges(), (std::vector<std::string>{"PowerWriteDCValueIndex " + edited() + " " + kProcessor +
-                                                            " " + kMinState + " 3"}));
-    EXPECT_EQ(ed().SpinEditDC->value(), 3);
-    EXPECT_EQ(ed().SpinEditAC->value(), 50);
+    ed().ButtonApplyScheme->userClick();
+    EXPECT_EQ(win.powerChanges(),
+              (std::vector<std::string>{"PowerSetActiveScheme " + std::string(sim::kHighPerformance)}));
+    EXPECT_EQ(f.ActiveSchemeGuid, f.SchemeGuids[1]);
 }
 
 TEST_F(EditorTest, ApplyRecordsTheEditedSchemeEvenWhenTheActivationFails) {
@@ -637,6 +681,40 @@ TEST_F(CreateSchemeTest, TheCopyOfTheChosenSchemeAppearsLastInEveryList) {
     EXPECT_EQ(win.powerChanges().back(),
               "PowerWriteFriendlyName {5354454c-4d4b-4000-8000-000000000002} null null 2 ");
     for (ui::ComboBox* list : f.SchemeLists()) EXPECT_EQ(list->items().at(4), "") << list->name();
+}
+
+// The lists keep showing the scheme loaded before; writes and the reset go to the
+// scheme the editor's list selects: the first after a cancel, the new one after a
+// creation.
+TEST_F(CreateSchemeTest, AfterACancelOrACreationWritesAndResetGoToTheSelectedScheme) {
+    value(sim::kBalanced, kProcessor, kCooling) = {0, 0, 1, 0, true, true};
+    value(sim::kHighPerformance, kProcessor, kCooling) = {1, 1, 0, 1, true, true};
+    auto& f = start();
+    f.ComboBoxHiddenScheme->userPick(2);
+    pick(0, 3);  // the cooling policy of power saver
+    const std::string cooling = " " + kProcessor + " " + kCooling;
+    answer(1, "Kept", false);
+    create(1);
+    ASSERT_EQ(f.ComboBoxHiddenScheme->itemIndex(), 0);
+    win.clearCalls();
+    ed().ComboBoxAC->userPick(1);
+    ed().ButtonResetSetting->userClick();
+    const std::string balanced = sim::kBalanced;
+    EXPECT_EQ(win.powerChanges(), (std::vector<std::string>{"PowerWriteACValueIndex " + balanced + cooling + " 1",
+                                                            "PowerWriteACValueIndex " + balanced + cooling + " 1",
+                                                            "PowerWriteDCValueIndex " + balanced + cooling + " 0"}));
+
+    answer(1, "Copy");  // of high performance
+    create(1);
+    const std::string created = "{5354454c-4d4b-4000-8000-000000000001}";
+    win.clearCalls();
+    ed().ComboBoxDC->userPick(0);
+    ed().ButtonResetSetting->userClick();
+    EXPECT_EQ(win.powerChanges(), (std::vector<std::string>{"PowerWriteDCValueIndex " + created + cooling + " 0",
+                                                            "PowerWriteACValueIndex " + created + cooling + " 0",
+                                                            "PowerWriteDCValueIndex " + created + cooling + " 1"}));
+    EXPECT_EQ(win.callsOf("PowerReadACValueIndex"),
+              std::vector<std::string>{"PowerReadACValueIndex " + created + cooling});  // the reload
 }
 
 TEST_F(CreateSchemeTest, ANameOf256CharactersOrMoreIsCutTo255) {
