@@ -57,6 +57,17 @@ items_of() {
     ITEMS=$(sed -n 's/^item=//p' "$D_OUT" | paste -sd '|')
 }
 
+# click_expecting <button> <what> <calls>: clicks the button; the power service's log
+# then gets exactly these calls (joined by " ; "), the last of them within 3 s.
+click_expecting() {
+    local before
+    before=$(power_count)
+    drv click "$1" || { fail "cannot click the $2"; return 1; }
+    wait_power "${3##* ; }" "$before" 3000 ||
+        { fail "the $2 did not reach the power service: $(power_lines $((before + 1)) "$(power_count)")"; return 1; }
+    expect_eq "calls of the $2" "$(power_lines $((before + 1)) "$(power_count)")" "$3"
+}
+
 # editor_start [running]: the program on the editor's catalogue, showing the editor page;
 # paused, unless asked otherwise, so that the load rule activates nothing while a case
 # counts the calls the editor makes.
@@ -112,12 +123,7 @@ case_editor_lists_writes_and_activates() {
         fail "the picked DC value was not written: $(power_lines $((before + 1)) "$(power_count)")"
 
     drv pick "$EDIT_SCHEME" 2 || fail "cannot pick power saver in the editor"
-    before=$(power_count)
-    drv click "$BUTTON_APPLY" || fail "cannot click the apply button"
-    wait_power "PowerSetActiveScheme $G_POWER_SAVER" "$before" 3000 ||
-        fail "the edited scheme was not activated: $(power_lines $((before + 1)) "$(power_count)")"
-    expect_eq "calls of the apply button" "$(power_lines $((before + 1)) "$(power_count)")" \
-        "PowerSetActiveScheme $G_POWER_SAVER"
+    click_expecting "$BUTTON_APPLY" "apply button" "PowerSetActiveScheme $G_POWER_SAVER"
 }
 
 # "Create new power scheme" opens the dialog with every scheme, the first selected; the
@@ -196,13 +202,9 @@ case_editor_resets_and_describes() {
     expect_eq "panel labels" "$LABELS" \
         "Specify how long your computer is inactive before going to sleep.|AC setting:|DC setting:|Seconds|Seconds"
 
-    local before
-    before=$(power_count)
-    drv click "$BUTTON_RESET" || fail "cannot click the reset button"
-    wait_power "PowerWriteDCValueIndex $G_BALANCED $G_SLEEP $G_SLEEP_AFTER 600" "$before" 3000 ||
-        fail "the DC default was not written: $(power_lines $((before + 1)) "$(power_count)")"
-    expect_eq "calls of the reset" "$(power_lines $((before + 1)) "$(power_count)")" \
-        "PowerWriteACValueIndex $G_BALANCED $G_SLEEP $G_SLEEP_AFTER 3600 ; PowerWriteDCValueIndex $G_BALANCED $G_SLEEP $G_SLEEP_AFTER 600"
+    local sleep_after="$G_BALANCED $G_SLEEP $G_SLEEP_AFTER"
+    click_expecting "$BUTTON_RESET" "reset button" \
+        "PowerWriteACValueIndex $sleep_after 3600 ; PowerWriteDCValueIndex $sleep_after 600"
     drv wait-text "$SPIN_AC" '3600' 3000 || fail "the AC spin box does not show the default 3600"
     drv wait-text "$SPIN_DC" '600' 3000 || fail "the DC spin box does not show the default 600"
 
