@@ -1,5 +1,6 @@
-# The "Edit hidden settings" page under Wine: its lists, the value panel's writes, the
-# apply button, the create-scheme dialog and a screenshot of the page.
+# The "Edit hidden settings" page under Wine: its lists, the value panel's texts and
+# writes, the reset and apply buttons, the create-scheme dialog and a screenshot of the
+# page.
 
 G_PROCESSOR="{54533251-82be-4824-96c1-47b60b740d00}"
 G_MIN_STATE="{893dee8e-2bef-41e0-89c6-b55d0929964c}"
