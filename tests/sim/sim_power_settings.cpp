@@ -17,16 +17,24 @@ namespace {
 std::string text(const Guid* g) { return g ? platform::guidToText(*g) : std::string("null"); }
 std::string utf8(const std::u16string& s) { return platform::utf16ToUtf8(s.c_str(), s.size()); }
 
-// A text read as the service does it: a missing text fails, a short buffer gets the size.
+// A text read as the service does it. Sizes are in bytes, the terminating zero
+// included: without a buffer the call succeeds and gives the size; a buffer too small
+// for the whole text gets nothing, only the size and ERROR_MORE_DATA. A missing text
+// fails.
 std::uint32_t copyOut(const std::optional<std::u16string>& t, std::uint8_t* buffer, std::uint32_t* bufferSize) {
     if (!t) return 2;
-    const std::size_t bytes = (t->size() + 1) * 2;
-    if (!bufferSize || *bufferSize < bytes) {
-        if (bufferSize) *bufferSize = static_cast<std::uint32_t>(bytes);
+    if (!bufferSize) return 87;  // ERROR_INVALID_PARAMETER
+    const auto bytes = static_cast<std::uint32_t>((t->size() + 1) * 2);
+    if (!buffer) {
+        *bufferSize = bytes;
+        return 0;
+    }
+    if (*bufferSize < bytes) {
+        *bufferSize = bytes;
         return 234;  // ERROR_MORE_DATA
     }
     std::memcpy(buffer, t->c_str(), bytes);
-    *bufferSize = static_cast<std::uint32_t>(bytes);
+    *bufferSize = bytes;
     return 0;
 }
 
@@ -73,13 +81,14 @@ SimSetting* SimWindows::setting(const Guid* subgroup, const Guid* settingGuid) {
     return nullptr;
 }
 
-std::uint32_t SimWindows::readSettingName(const Guid* subgroup, const Guid* settingGuid, std::uint8_t* buffer,
-                                          std::uint32_t* bufferSize) {
+std::uint32_t SimWindows::readName(const SimScheme& s, const Guid* subgroup, const Guid* settingGuid,
+                                   std::uint8_t* buffer, std::uint32_t* bufferSize) {
+    if (!subgroup && !settingGuid) return copyOut(s.name, buffer, bufferSize);
     if (settingGuid) {
         SimSetting* t = setting(subgroup, settingGuid);
         return t ? copyOut(t->name, buffer, bufferSize) : 2;
     }
-    for (auto& g : catalogue)
+    for (const auto& g : catalogue)
         if (g.guid == *subgroup) return copyOut(g.name, buffer, bufferSize);
     return 2;
 }
@@ -150,6 +159,29 @@ void SimWindows::addWindowsCatalogue() {
     range(displayGroup, display, "{3c0bc021-c8a8-4e07-a973-6b14cbcb2b7e}", u"Turn off display after",
           u"Specify how long your computer is inactive before your display turns off.", 0xFFFFFFFFu, u"Seconds");
 
+    // A subgroup a graphics driver installs: the service gives it and its setting long
+    // names of more than 127 characters; the registry has no name for the subgroup, and
+    // for the setting only the short text of an indirect reference.
+    const std::string graphics = "{6a4c3b2e-1d0f-4e8a-9b7c-5d6e7f8a9b0c}";
+    SimSubgroup& graphicsGroup = addSubgroup(
+        graphics, u"Graphics power management of the display adapter, with the settings that its driver installs for "
+                  u"mains power and for battery operation");
+    machineKey(powerSettingsKey(graphics))[u"Description"] = {u"Settings of the display adapter.", true};
+    const std::string frequency = "{7b5d4c3f-2e1a-4f9b-8c0d-6e7f8a9b0c1d}";
+    SimSetting& frequencySetting = addSetting(
+        graphicsGroup, frequency,
+        u"Maximum frequency of the graphics engine while the display adapter runs from mains power or from the "
+        u"battery, given in megahertz (MHz)");
+    frequencySetting.description =
+        u"Specify the highest frequency at which the graphics engine runs; a lower limit saves energy, a higher one "
+        u"gives more performance to games and video.";
+    frequencySetting.range = true;
+    frequencySetting.min = 300;
+    frequencySetting.max = 1600;
+    frequencySetting.units = u"MHz";
+    machineKey(powerSettingsKey(graphics, frequency))[u"FriendlyName"] = {
+        u"@%SystemRoot%\\system32\\gfxpower.dll,-2,Graphics frequency", true};
+
     const std::string saver = "{de830923-a562-41af-a086-e3a2c6bad2da}";
     SimSubgroup& saverGroup = addSubgroup(saver, u"Energy saver settings");
     reg(powerSettingsKey(saver), u"Energy saver settings", u"");
@@ -163,6 +195,11 @@ void SimWindows::addWindowsCatalogue() {
     reg(powerSettingsKey(general), u"@%SystemRoot%\\system32\\powrprof.dll,-1,General settings", u"");
     listed(none, general, "{0e796bdb-100d-47d6-a2d5-f7d2daa51f51}", u"Require a password on wakeup", u"",
            {{u"No", std::nullopt}, {u"Yes", std::nullopt}});
+
+    // Schemes hold values for different subgroups: power saver lists neither the
+    // display nor the graphics subgroup.
+    if (SimScheme* powerSaver = scheme(platform::guidFromText(kPowerSaver)))
+        powerSaver->unlistedSubgroups = {display, graphics};
 }
 
 // ---- power service ----

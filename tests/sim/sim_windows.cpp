@@ -251,7 +251,10 @@ void SimWindows::addStandardSchemes() {
 }
 
 SimScheme& SimWindows::addScheme(const std::string& guidText, const std::u16string& name) {
-    schemes.push_back({platform::guidFromText(guidText), name, true, true, {}});
+    SimScheme s;
+    s.guid = platform::guidFromText(guidText);
+    s.name = name;
+    schemes.push_back(std::move(s));
     return schemes.back();
 }
 
@@ -285,9 +288,10 @@ std::uint32_t SimWindows::PowerEnumerate(const Guid* schemeGuid, const Guid* sub
         for (const auto& s : schemes)
             if (s.enumerated) entries.push_back(&s.guid);
     } else if (accessFlags == platform::ACCESS_SUBGROUP) {
-        if (!schemeGuid || !scheme(*schemeGuid)) return 2;
+        const SimScheme* s = schemeGuid ? scheme(*schemeGuid) : nullptr;
+        if (!s) return 2;
         for (const auto& g : catalogue)
-            if (g.enumerated) entries.push_back(&g.guid);
+            if (g.enumerated && !s->unlistedSubgroups.count(text(g.guid))) entries.push_back(&g.guid);
     } else if (accessFlags == platform::ACCESS_INDIVIDUAL_SETTING) {
         if (!schemeGuid || !scheme(*schemeGuid)) return 2;
         for (const auto& g : catalogue)
@@ -297,8 +301,14 @@ std::uint32_t SimWindows::PowerEnumerate(const Guid* schemeGuid, const Guid* sub
         return 87;
     }
     if (index >= entries.size()) return 259;  // ERROR_NO_MORE_ITEMS
-    if (!bufferSize || *bufferSize < 16) return 234;
+    // No buffer, or one too small: ERROR_MORE_DATA and the size it takes.
+    if (!bufferSize) return 87;
+    if (!buffer || *bufferSize < 16) {
+        *bufferSize = 16;
+        return 234;
+    }
     std::memcpy(buffer, entries[index], 16);
+    *bufferSize = 16;
     return 0;
 }
 
@@ -309,15 +319,7 @@ std::uint32_t SimWindows::PowerReadFriendlyName(const Guid* schemeGuid, const Gu
     if (fails("PowerReadFriendlyName") || !schemeGuid) return 5;
     SimScheme* s = scheme(*schemeGuid);
     if (!s || !s->nameReadable) return 2;
-    if (subgroup || setting) return readSettingName(subgroup, setting, buffer, bufferSize);
-    std::size_t bytes = (s->name.size() + 1) * 2;
-    if (!bufferSize || *bufferSize < bytes) {
-        if (bufferSize) *bufferSize = static_cast<std::uint32_t>(bytes);
-        return 234;  // ERROR_MORE_DATA
-    }
-    std::memcpy(buffer, s->name.c_str(), bytes);
-    *bufferSize = static_cast<std::uint32_t>(bytes);
-    return 0;
+    return readName(*s, subgroup, setting, buffer, bufferSize);
 }
 
 std::uint32_t SimWindows::PowerGetActiveScheme(Guid& active) {

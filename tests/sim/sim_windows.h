@@ -98,6 +98,9 @@ struct SimScheme {
     std::u16string name;
     bool nameReadable = true;
     bool enumerated = true;  // false: known by GUID but not listed by PowerEnumerate
+    // Subgroups of the catalogue that this scheme does not list: schemes differ in the
+    // subgroups they hold values for.
+    std::set<std::string> unlistedSubgroups;
     // (subgroup, setting) -> values
     std::map<std::pair<std::string, std::string>, SettingValue> settings;
 };
@@ -206,8 +209,9 @@ public:
     // ---- the settings behind the schemes (sim_power_settings.cpp) ----
     // Subgroups and their settings in enumeration order, the same for every scheme.
     std::vector<SimSubgroup> catalogue;
-    // Processor power management, sleep, display, energy saver and a few hidden
-    // settings of a real machine, with the registry's texts for them.
+    // Processor power management, sleep, display, a driver's graphics subgroup, energy
+    // saver and a few hidden settings of a real machine, with the registry's texts for
+    // them. Power saver lists fewer subgroups than the other schemes.
     void addWindowsCatalogue();
     SimSubgroup& addSubgroup(const std::string& guidText, std::optional<std::u16string> name);
     SimSetting& addSetting(SimSubgroup& subgroup, const std::string& guidText, std::optional<std::u16string> name);
@@ -372,8 +376,9 @@ private:
     void record(std::string line) {
         if (recordCalls) calls.push_back(std::move(line));
     }
-    std::uint32_t readSettingName(const platform::Guid* subgroup, const platform::Guid* setting,
-                                  std::uint8_t* buffer, std::uint32_t* bufferSize);
+    // The friendly name of the scheme, or of a subgroup or setting when one is given.
+    std::uint32_t readName(const SimScheme& scheme, const platform::Guid* subgroup, const platform::Guid* setting,
+                           std::uint8_t* buffer, std::uint32_t* bufferSize);
     SettingValue* find(const platform::Guid& scheme, const platform::Guid& subgroup, const platform::Guid& setting);
     platform::Window nextHandle_ = 0x1000;
     std::vector<const std::map<std::u16string, SimRegistryValue>*> openKeys_;  // handle = position + 1

@@ -17,6 +17,19 @@ const std::string kMaxState = "{bc5038f7-23e0-4960-96da-33abaf5935ec}";
 const std::string kCooling = "{94d3a615-a899-4ac5-ae2b-e4d8f634367f}";
 const std::string kBoostMode = "{be337238-0d82-4146-a960-4f3749d470c7}";
 const std::string kSleep = "{238c9fa8-0aad-41ed-83f4-97be242c8f20}";
+const std::string kSaverGroup = "{de830923-a562-41af-a086-e3a2c6bad2da}";
+// A driver's subgroup and setting, with names of more than 127 characters.
+const std::string kGraphics = "{6a4c3b2e-1d0f-4e8a-9b7c-5d6e7f8a9b0c}";
+const std::string kFrequency = "{7b5d4c3f-2e1a-4f9b-8c0d-6e7f8a9b0c1d}";
+const std::string kGraphicsName =
+    "Graphics power management of the display adapter, with the settings that its driver installs for mains power "
+    "and for battery operation";
+const std::string kFrequencyName =
+    "Maximum frequency of the graphics engine while the display adapter runs from mains power or from the battery, "
+    "given in megahertz (MHz)";
+const std::string kFrequencyDescription =
+    "Specify the highest frequency at which the graphics engine runs; a lower limit saves energy, a higher one gives "
+    "more performance to games and video.";
 
 std::string guidN(int n, int kind = 0) {
     char b[40];
@@ -74,11 +87,12 @@ TEST_F(EditorTest, StartListsTheFirstSchemesSubgroupsAndLoadsItsFirstSetting) {
     auto& e = ed();
     EXPECT_EQ(f.ComboBoxHiddenScheme->itemIndex(), 0);
     EXPECT_EQ(e.ListBoxCategories->items(),
-              (std::vector<std::string>{"Processor power management", "Sleep", "Display", "Energy saver settings",
-                                        "General settings"}));
-    EXPECT_EQ(e.SubgroupCount, 5);
+              (std::vector<std::string>{"Processor power management", "Sleep", "Display", kGraphicsName,
+                                        "Energy saver settings", "General settings"}));
+    EXPECT_EQ(e.SubgroupCount, 6);
     EXPECT_EQ(e.SubgroupGuids[1], guidFromText(kSleep));
-    EXPECT_EQ(e.SubgroupGuids[4], f.NO_SUBGROUP_GUID);
+    EXPECT_EQ(e.SubgroupGuids[3], guidFromText(kGraphics));
+    EXPECT_EQ(e.SubgroupGuids[5], f.NO_SUBGROUP_GUID);
     EXPECT_EQ(e.ListBoxSettings->items(),
               (std::vector<std::string>{"Minimum processor state", "Maximum processor state",
                                         "Processor performance increase threshold", "System cooling policy",
@@ -95,6 +109,25 @@ TEST_F(EditorTest, StartListsTheFirstSchemesSubgroupsAndLoadsItsFirstSetting) {
     // The lists only read: nothing was written or activated by the editor.
     for (const auto& c : win.powerChanges()) EXPECT_EQ(c.find(kMinState), std::string::npos) << c;
     EXPECT_TRUE(backend.errors.empty());
+}
+
+// The service's names and texts are read into 256 characters, 512 bytes: a name of
+// 128 characters or more needs more than 256 bytes.
+TEST_F(EditorTest, NamesAndTextsOfMoreThan127CharactersFromTheServiceAreShownWhole) {
+    ASSERT_GE(kGraphicsName.size(), 128u);
+    ASSERT_GE(kFrequencyName.size(), 128u);
+    ASSERT_GE(kFrequencyDescription.size(), 128u);
+    start();
+    pick(3, 0);
+    // The registry names neither the subgroup nor the setting in full.
+    EXPECT_EQ(ed().ListBoxCategories->items().at(3), kGraphicsName);
+    EXPECT_EQ(ed().ListBoxSettings->items(), std::vector<std::string>{kFrequencyName});
+    EXPECT_EQ(ed().LabelDescription->caption(), kFrequencyDescription);
+    EXPECT_EQ(ed().LabelAC1->caption(), "MHz");
+    EXPECT_EQ(ed().SpinEditAC->maxValue(), 1600);
+    for (const char* read : {"PowerReadFriendlyName", "PowerReadDescription", "PowerReadValueUnitsSpecifier",
+                             "PowerReadPossibleFriendlyName"})
+        for (const auto& c : win.callsOf(read)) EXPECT_EQ(c.substr(c.rfind(' ')), " 512") << c;
 }
 
 TEST_F(EditorTest, NamelessSubgroupsAreLeftOutAndTheNextOneTakesTheirSlot) {
@@ -139,11 +172,13 @@ TEST_F(EditorTest, SettingNamesComeFromTheServiceThenTheRegistryElseUnknown) {
     win.addSetting(g, guidN(1, 1), std::nullopt);
     win.addSetting(g, guidN(2, 1), std::nullopt);
     win.addSetting(g, guidN(3, 1), u"");
+    win.addSetting(g, guidN(4, 1), u"Named");
+    win.addSetting(g, guidN(5, 1), std::nullopt);  // each setting starts from the default text
     win.machineKey(sim::powerSettingsKey(guidN(1), guidN(2, 1)))[u"FriendlyName"] = {u"@f,-3;From the registry"};
     start();
-    EXPECT_EQ(ed().ListBoxSettings->items(),
-              (std::vector<std::string>{"Unknown setting name", "From the registry", ""}));
-    EXPECT_EQ(ed().SettingCount, 3);
+    EXPECT_EQ(ed().ListBoxSettings->items(), (std::vector<std::string>{"Unknown setting name", "From the registry", "",
+                                                                        "Named", "Unknown setting name"}));
+    EXPECT_EQ(ed().SettingCount, 5);
 }
 
 TEST_F(EditorTest, PositionsCarryOverToTheNextSchemePicked) {
@@ -160,6 +195,29 @@ TEST_F(EditorTest, PositionsCarryOverToTheNextSchemePicked) {
     EXPECT_EQ(ed().ListBoxCategories->itemIndex(), 1);
     EXPECT_EQ(ed().ListBoxSettings->items()[1], "Allow hybrid sleep");
     EXPECT_EQ(ed().ListBoxSettings->itemIndex(), 1);
+}
+
+// Power saver lists the processor, sleep and energy saver subgroups only.
+TEST_F(EditorTest, ASchemeWithFewerSubgroupsThanTheSelectedPositionSelectsTheFirst) {
+    value(sim::kPowerSaver, kProcessor, kMinState) = {15, 25, 0, 0, true, true};
+    auto& f = start();
+    pick(4, 0);  // energy saver settings in balanced
+    f.ComboBoxHiddenScheme->userPick(2);
+    EXPECT_EQ(ed().ListBoxCategories->items(),
+              (std::vector<std::string>{"Processor power management", "Sleep", "Energy saver settings",
+                                        "General settings"}));
+    EXPECT_EQ(ed().SubgroupGuids[2], guidFromText(kSaverGroup));
+    EXPECT_EQ(ed().ListBoxCategories->itemIndex(), 0);
+    EXPECT_EQ(ed().ListBoxSettings->itemIndex(), 0);
+    EXPECT_EQ(ed().ListBoxSettings->items()[0], "Minimum processor state");
+    EXPECT_EQ(ed().SpinEditAC->value(), 15);
+    EXPECT_EQ(ed().SpinEditDC->value(), 25);
+    // A position the shorter list has carries over, whatever subgroup it holds there.
+    f.ComboBoxHiddenScheme->userPick(0);
+    ed().ListBoxCategories->userSelect(2);  // display in balanced
+    f.ComboBoxHiddenScheme->userPick(2);
+    EXPECT_EQ(ed().ListBoxCategories->itemIndex(), 2);
+    EXPECT_EQ(ed().ListBoxSettings->items(), std::vector<std::string>{"Charge level"});
 }
 
 TEST_F(EditorTest, TheCreateItemAndTheCreationGuardLeaveTheListsAsTheyWere) {
@@ -268,6 +326,21 @@ TEST_F(EditorTest, ListedSettingsShowTheirValuesWithDescriptionsAndSelectTheCurr
     EXPECT_EQ(e.ComboBoxAC->items(), (std::vector<std::string>{"Passive", "Active"}));
     EXPECT_EQ(e.ComboBoxAC->itemIndex(), -1);
     EXPECT_EQ(e.ComboBoxDC->itemIndex(), -1);
+
+    // The DC side on its own: a failed read leaves the list without a selection, not at
+    // the AC value just read.
+    win.failing = {"PowerReadDCValueIndex"};
+    e.ListBoxSettingsSelectionChange();
+    EXPECT_EQ(e.ComboBoxAC->itemIndex(), 1);
+    EXPECT_EQ(e.ComboBoxDC->itemIndex(), -1);
+
+    // The service names the values: the registry's values are not added behind them.
+    for (const char* index : {"0", "1", "2"})
+        win.machineKey(sim::powerSettingsKey(kProcessor, kCooling, index))[u"FriendlyName"] = {u"From the registry"};
+    win.failing.clear();
+    e.ListBoxSettingsSelectionChange();
+    EXPECT_EQ(e.ComboBoxAC->items(), items);
+    EXPECT_EQ(e.ComboBoxDC->items(), items);
 }
 
 TEST_F(EditorTest, WithoutAFirstPossibleNameTheRegistryListsTheValues) {
@@ -368,14 +441,43 @@ TEST_F(EditorTest, APickInAValueListWritesItsPositionAtOnceWithoutActivating) {
 }
 
 TEST_F(EditorTest, ResetWritesTheDefaultsItCanReadThenReloads) {
-    value(sim::kBalanced, kProcessor, kMinState) = {50, 40, 5, 3, false, true};
     start();
+    const std::string triple = edited() + " " + kProcessor + " " + kMinState;
+    struct Case {
+        bool acDefault, dcDefault;
+        std::vector<std::string> writes;
+        std::int64_t ac, dc;  // shown after the reload
+    } cases[] = {
+        {true, true, {"PowerWriteACValueIndex " + triple + " 5", "PowerWriteDCValueIndex " + triple + " 3"}, 5, 3},
+        {false, true, {"PowerWriteDCValueIndex " + triple + " 3"}, 50, 3},
+        {true, false, {"PowerWriteACValueIndex " + triple + " 5"}, 5, 40},
+        {false, false, {}, 50, 40},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.acDefault) + std::to_string(c.dcDefault));
+        value(sim::kBalanced, kProcessor, kMinState) = {50, 40, 5, 3, c.acDefault, c.dcDefault};
+        ed().ListBoxSettingsSelectionChange();
+        win.clearCalls();
+        ed().ButtonResetSetting->userClick();
+        EXPECT_EQ(win.powerChanges(), c.writes);
+        EXPECT_EQ(win.callsOf("PowerReadDescription").size(), 1u);  // the reload
+        EXPECT_EQ(ed().SpinEditAC->value(), c.ac);
+        EXPECT_EQ(ed().SpinEditDC->value(), c.dc);
+    }
+}
+
+// The apply button does not go through the engine's activation: it activates also a
+// scheme already recorded as active, and writes nothing else.
+TEST_F(EditorTest, ApplyActivatesAlsoTheSchemeAlreadyRecordedAsActive) {
+    auto& f = start();
+    f.ComboBoxHiddenScheme->userPick(1);
+    f.ActiveSchemeGuid = f.SchemeGuids[1];
+    win.activeScheme = f.SchemeGuids[1];
     win.clearCalls();
-    ed().ButtonResetSetting->userClick();
-    EXPECT_EQ(win.powerChanges(), (std::vector<std::string>{"PowerWriteDCValueIndex " + edited() + " " + kProcessor +
-                                                            " " + kMinState + " 3"}));
-    EXPECT_EQ(ed().SpinEditDC->value(), 3);
-    EXPECT_EQ(ed().SpinEditAC->value(), 50);
+    ed().ButtonApplyScheme->userClick();
+    EXPECT_EQ(win.powerChanges(),
+              (std::vector<std::string>{"PowerSetActiveScheme " + std::string(sim::kHighPerformance)}));
+    EXPECT_EQ(f.ActiveSchemeGuid, f.SchemeGuids[1]);
 }
 
 TEST_F(EditorTest, ApplyRecordsTheEditedSchemeEvenWhenTheActivationFails) {
@@ -457,11 +559,35 @@ TEST_F(EditorTest, AnEnglishUserSearchesForTheListedNamesPercentEncoded) {
                                         " null https://www.google.com/search?q=Max%20%26%20%231%20%2B%20100%25%20caf%"
                                         "C3%A9%20Processor%20power%20management [] [] 1"}));
     win.clearCalls();
-    ed().ListBoxCategories->userSelect(4);  // "General settings"
+    ed().ListBoxCategories->userSelect(5);  // "General settings"
     ed().ButtonSearchSetting->userClick();
     EXPECT_EQ(win.callsOf("ShellExecuteW").back().find("search?q=Require%20a%20password%20on%20wakeup%20General%"
                                                        "20settings ["),
               win.callsOf("ShellExecuteW").back().find("search?q="));
+}
+
+// The listed names for the ten English locales, compared whole; the registry's names
+// for every other locale. The locale is asked at every click.
+TEST_F(EditorTest, EveryEnglishLocaleAndNoOtherSearchesForTheListedNames) {
+    win.catalogue[0].name = u"Listed group";
+    win.catalogue[0].settings[1].name = u"Listed setting";
+    start();
+    pick(0, 1);
+    const std::string listed = "search?q=Listed%20setting%20Listed%20group [";
+    const std::string registry = "search?q=Maximum%20processor%20state%20Processor%20power%20management [";
+    const std::pair<std::uint32_t, bool> locales[] = {
+        {0x0409, true},  {0x0407, false}, {0x0809, true},  {0x0C09, true},  {0x2409, false}, {0x1009, true},
+        {0x1409, true},  {0x1809, true},  {0x3009, false}, {0x1C09, true},  {0x2009, true},  {0x2809, true},
+        {0x10409, false}, {0x2C09, true}, {0x4009, false}, {0x0009, false}};
+    for (auto [lcid, english] : locales) {
+        SCOPED_TRACE(lcid);
+        win.lcid = lcid;
+        win.clearCalls();
+        ed().ButtonSearchSetting->userClick();
+        ASSERT_EQ(win.callsOf("ShellExecuteW").size(), 1u);
+        EXPECT_NE(win.callsOf("ShellExecuteW")[0].find(english ? listed : registry), std::string::npos)
+            << win.callsOf("ShellExecuteW")[0];
+    }
 }
 
 TEST_F(EditorTest, OtherUsersSearchForTheRegistrysEnglishNames) {
@@ -486,6 +612,12 @@ TEST_F(EditorTest, OtherUsersSearchForTheRegistrysEnglishNames) {
         ed().ButtonSearchSetting->userClick();
         EXPECT_NE(win.callsOf("ShellExecuteW").at(0).find("search?q=%20Processor%20power%20management "),
                   std::string::npos);
+        // A subgroup the registry does not name: the query ends in the blank.
+        pick(3, 0);
+        win.clearCalls();
+        ed().ButtonSearchSetting->userClick();
+        EXPECT_NE(win.callsOf("ShellExecuteW").at(0).find("search?q=Graphics%20frequency%20 "), std::string::npos)
+            << win.callsOf("ShellExecuteW").at(0);
     }
     EXPECT_EQ(win.openMachineKeys, 0);
 }
@@ -549,6 +681,40 @@ TEST_F(CreateSchemeTest, TheCopyOfTheChosenSchemeAppearsLastInEveryList) {
     EXPECT_EQ(win.powerChanges().back(),
               "PowerWriteFriendlyName {5354454c-4d4b-4000-8000-000000000002} null null 2 ");
     for (ui::ComboBox* list : f.SchemeLists()) EXPECT_EQ(list->items().at(4), "") << list->name();
+}
+
+// The lists keep showing the scheme loaded before; writes and the reset go to the
+// scheme the editor's list selects: the first after a cancel, the new one after a
+// creation.
+TEST_F(CreateSchemeTest, AfterACancelOrACreationWritesAndResetGoToTheSelectedScheme) {
+    value(sim::kBalanced, kProcessor, kCooling) = {0, 0, 1, 0, true, true};
+    value(sim::kHighPerformance, kProcessor, kCooling) = {1, 1, 0, 1, true, true};
+    auto& f = start();
+    f.ComboBoxHiddenScheme->userPick(2);
+    pick(0, 3);  // the cooling policy of power saver
+    const std::string cooling = " " + kProcessor + " " + kCooling;
+    answer(1, "Kept", false);
+    create(1);
+    ASSERT_EQ(f.ComboBoxHiddenScheme->itemIndex(), 0);
+    win.clearCalls();
+    ed().ComboBoxAC->userPick(1);
+    ed().ButtonResetSetting->userClick();
+    const std::string balanced = sim::kBalanced;
+    EXPECT_EQ(win.powerChanges(), (std::vector<std::string>{"PowerWriteACValueIndex " + balanced + cooling + " 1",
+                                                            "PowerWriteACValueIndex " + balanced + cooling + " 1",
+                                                            "PowerWriteDCValueIndex " + balanced + cooling + " 0"}));
+
+    answer(1, "Copy");  // of high performance
+    create(1);
+    const std::string created = "{5354454c-4d4b-4000-8000-000000000001}";
+    win.clearCalls();
+    ed().ComboBoxDC->userPick(0);
+    ed().ButtonResetSetting->userClick();
+    EXPECT_EQ(win.powerChanges(), (std::vector<std::string>{"PowerWriteDCValueIndex " + created + cooling + " 0",
+                                                            "PowerWriteACValueIndex " + created + cooling + " 0",
+                                                            "PowerWriteDCValueIndex " + created + cooling + " 1"}));
+    EXPECT_EQ(win.callsOf("PowerReadACValueIndex"),
+              std::vector<std::string>{"PowerReadACValueIndex " + created + cooling});  // the reload
 }
 
 TEST_F(CreateSchemeTest, ANameOf256CharactersOrMoreIsCutTo255) {

@@ -26,35 +26,80 @@ protected:
     }
 };
 
-TEST_F(ProfilePageTest, FourteenLinesInTheirOrderWithTheirInitialState) {
-    auto& f = start();
-    auto& page = f.ProfilePage;
-    // From the top: 1 to 8, then 12, 11, 10, 9, then 13 and 14.
+// Every control of the page in the order it is built (the labels, then the lines from
+// the top down), each with its position, size, caption and hint.
+TEST_F(ProfilePageTest, EveryPositionCaptionAndHintOfThePage) {
+    struct Place {
+        std::string name;
+        int left, top, width, height;
+        std::string caption, hint;
+    };
+    std::vector<Place> expected = {
+        {"LabelExplanation", 3, 8, 528, 20,
+         "First, on the left, select the windows class that belongs to the program you want to use.", ""},
+        {"LabelExplanation1", 536, 8, 756, 20,
+         "Next, on the right, select the power scheme this program needs to use, or select 'Remove' to cancel this "
+         "entry.",
+         ""},
+        {"LabelExplanation2", 3, 32, 1289, 20,
+         "Optional you can also enforce the range of cores to use for this program (start-end number). The last "
+         "checkbox is for using only even core numbers to avoid hyper/multi treating cores.",
+         ""},
+        {"LabelExplanation3", 3, 56, 1289, 20,
+         "The last icons specify the CPU and I/O (network && harddisk) scheduling priorities. A both Red&&Green arrow "
+         "means the default priority will be used.",
+         ""},
+    };
+    // The seven controls of a line, their tops relative to the line's lists.
+    const Place columns[] = {
+        {"ComboBoxClass", 3, 0, 820, 24, "", ""},
+        {"ComboBoxScheme", 828, 0, 170, 24, "", ""},
+        {"ComboBoxCStart", 1003, 0, 88, 24, "", ""},
+        {"ComboBoxCEnd", 1095, 0, 88, 24, "", ""},
+        {"CheckBox", 1192, 2, 20, 20, "",
+         "Check this for using only even core numbers, you still need to select a start core to make this work!"},
+        {"CPUImage", 1215, -5, 32, 32, "", "Use default CPU priority"},
+        {"IOImage", 1256, -5, 32, 32, "", "Use default I/O priority"},
+    };
+    // From the top: lines 1 to 8, then 12, 11, 10, 9, then 13 and 14, 36 pixels apart.
     const int order[] = {1, 2, 3, 4, 5, 6, 7, 8, 12, 11, 10, 9, 13, 14};
-    for (int slot = 0; slot < 14; ++slot) {
-        const Line& l = page.line(order[slot]);
-        const int top = 81 + 36 * slot;
-        SCOPED_TRACE("line " + std::to_string(order[slot]));
-        EXPECT_EQ(l.ComboBoxClass->name(), "ComboBoxClass" + std::to_string(order[slot]));
-        EXPECT_EQ(l.ComboBoxClass->top(), top);
-        for (auto [c, left, width] : {std::tuple<ui::Control*, int, int>{l.ComboBoxClass, 3, 820},
-                                      {l.ComboBoxScheme, 828, 170},
-                                      {l.ComboBoxCStart, 1003, 88},
-                                      {l.ComboBoxCEnd, 1095, 88}}) {
-            EXPECT_EQ(c->left(), left);
-            EXPECT_EQ(c->width(), width);
-            EXPECT_EQ(c->top(), top);
+    for (int slot = 0; slot < 14; ++slot)
+        for (const Place& c : columns)
+            expected.push_back({c.name + std::to_string(order[slot]), c.left, 81 + 36 * slot + c.top, c.width, c.height,
+                                c.caption, c.hint});
+
+    auto& f = start();
+    const auto& onPage = f.TabSheetProfiles->children();
+    ASSERT_EQ(onPage.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const Place& e = expected[i];
+        const ui::Control& c = *onPage[i];
+        SCOPED_TRACE(e.name);
+        EXPECT_EQ(c.name(), e.name);
+        EXPECT_EQ(c.left(), e.left);
+        EXPECT_EQ(c.top(), e.top);
+        EXPECT_EQ(c.width(), e.width);
+        EXPECT_EQ(c.height(), e.height);
+        EXPECT_EQ(c.caption(), e.caption);
+        EXPECT_EQ(c.hint(), e.hint);
+    }
+}
+
+TEST_F(ProfilePageTest, FourteenLinesWithTheirTagsAndInitialState) {
+    auto& f = start();
+    for (int n = 1; n <= 14; ++n) {
+        const Line& l = f.ProfilePage.line(n);
+        SCOPED_TRACE("line " + std::to_string(n));
+        EXPECT_EQ(l.ComboBoxClass->name(), "ComboBoxClass" + std::to_string(n));
+        for (ui::Control* c : {static_cast<ui::Control*>(l.ComboBoxClass), static_cast<ui::Control*>(l.ComboBoxScheme),
+                               static_cast<ui::Control*>(l.ComboBoxCStart), static_cast<ui::Control*>(l.ComboBoxCEnd),
+                               static_cast<ui::Control*>(l.CheckBox), static_cast<ui::Control*>(l.CPUImage),
+                               static_cast<ui::Control*>(l.IOImage)})
             EXPECT_EQ(c->parent(), f.TabSheetProfiles);
-        }
-        EXPECT_EQ(l.CheckBox->top(), top + 2);
-        EXPECT_EQ(l.CPUImage->left(), 1215);
-        EXPECT_EQ(l.IOImage->left(), 1256);
-        EXPECT_EQ(l.CPUImage->top(), top - 5);
-        EXPECT_EQ(l.CPUImage->width(), 32);
         for (ui::Control* c : {static_cast<ui::Control*>(l.ComboBoxCStart), static_cast<ui::Control*>(l.ComboBoxCEnd),
                                static_cast<ui::Control*>(l.CheckBox), static_cast<ui::Control*>(l.CPUImage),
                                static_cast<ui::Control*>(l.IOImage)})
-            EXPECT_EQ(c->tag(), order[slot] - 1);
+            EXPECT_EQ(c->tag(), n - 1);
 
         EXPECT_EQ(l.ComboBoxClass->text(), kPlaceholder);
         EXPECT_EQ(l.ComboBoxClass->itemCount(), 0);
@@ -64,19 +109,9 @@ TEST_F(ProfilePageTest, FourteenLinesInTheirOrderWithTheirInitialState) {
         EXPECT_EQ(l.ComboBoxCEnd->text(), "All Cores");
         EXPECT_FALSE(l.CheckBox->checked());
         EXPECT_FALSE(l.CheckBox->enabled());
-        EXPECT_EQ(l.CheckBox->hint(),
-                  "Check this for using only even core numbers, you still need to select a start core to make this "
-                  "work!");
         EXPECT_EQ(l.CPUImage->imageIndex(), 2);
-        EXPECT_EQ(l.CPUImage->hint(), "Use default CPU priority");
         EXPECT_EQ(l.IOImage->imageIndex(), 6);
-        EXPECT_EQ(l.IOImage->hint(), "Use default I/O priority");
     }
-    EXPECT_EQ(page.LabelExplanation1->left(), 536);
-    EXPECT_EQ(page.LabelExplanation1->top(), page.LabelExplanation->top());
-    EXPECT_EQ(page.LabelExplanation3->caption(),
-              "The last icons specify the CPU and I/O (network && harddisk) scheduling priorities. A both Red&&Green "
-              "arrow means the default priority will be used.");
 }
 
 TEST_F(ProfilePageTest, CoreListsOfferEveryCoreThenAllCores) {
@@ -149,14 +184,19 @@ TEST_F(ProfilePageTest, APickedSchemeIsStoredAndRemovalKeepsCoresAndPriorities) 
     auto& f = start();
     const Line& l = line(2);
     l.ComboBoxClass->userType("game");
+    // A scheme pick does not apply the row's process settings again.
+    row(2).ProfileAppliedPid = 99;
     l.ComboBoxScheme->userPick(0);
     EXPECT_EQ(row(2).ProfileScheme, f.SchemeGuids[0]);
     l.ComboBoxScheme->userPick(f.SchemeCount);  // "No prefered scheme"
     EXPECT_EQ(row(2).ProfileScheme, f.NO_SUBGROUP_GUID);
     l.ComboBoxScheme->userPick(2);
     const platform::Guid chosen = f.SchemeGuids[2];
+    EXPECT_EQ(row(2).ProfileAppliedPid, 99u);
 
     l.ComboBoxCStart->userPick(2);
+    l.ComboBoxCEnd->userPick(3);
+    l.CheckBox->userClick();
     l.CPUImage->userClick();  // high
     l.IOImage->userClick();
     l.IOImage->userClick();  // idle
@@ -169,9 +209,14 @@ TEST_F(ProfilePageTest, APickedSchemeIsStoredAndRemovalKeepsCoresAndPriorities) 
     EXPECT_EQ(l.ComboBoxScheme->itemIndex(), -1);
     EXPECT_EQ(row(2).ProfileScheme, chosen);
     EXPECT_EQ(l.ComboBoxCStart->text(), "Core 2");
+    EXPECT_EQ(l.ComboBoxCEnd->text(), "till 3");
+    EXPECT_TRUE(l.CheckBox->checked());
+    EXPECT_TRUE(l.CheckBox->enabled());
     EXPECT_EQ(l.CPUImage->imageIndex(), 3);
     EXPECT_EQ(l.IOImage->imageIndex(), 4);
     EXPECT_EQ(row(2).ProfileCoreStart, 2);
+    EXPECT_EQ(row(2).ProfileCoreEnd, 3);
+    EXPECT_TRUE(row(2).ProfileEvenCores);
     EXPECT_EQ(row(2).ProfileCpuPriority, 3);
     EXPECT_EQ(row(2).ProfileIoPriority, 0);
 
@@ -209,6 +254,7 @@ TEST_F(ProfilePageTest, StoredRowsAreShownAtStartDefinedOrNot) {
     storeRow(0, "notepad", 1, 3, 1, 3, 0);
     storeRow(4, nullptr, 2, 1, 1, 0, 3);  // not defined: its cores and priorities stay stored
     storeRow(6, "wide", 6, 9, 0, 2, 2);   // stored on a machine with more processors
+    storeRow(8, "unset", static_cast<std::uint32_t>(-1), 0, 1, 2, 2);  // start list without a selection
     win.setRegGuid(kKey, "scheme0", platform::guidFromText(sim::kHighPerformance));
     auto& f = start();
 
@@ -241,6 +287,12 @@ TEST_F(ProfilePageTest, StoredRowsAreShownAtStartDefinedOrNot) {
     // A class set but never given a scheme shows "No prefered scheme", all zero kept.
     EXPECT_EQ(seven.ComboBoxScheme->text(), "No prefered scheme");
     EXPECT_EQ(row(7).ProfileScheme, platform::Guid{});
+
+    const Line& nine = line(9);
+    EXPECT_EQ(nine.ComboBoxCStart->itemIndex(), -1);
+    EXPECT_EQ(row(9).ProfileCoreStart, -1);
+    EXPECT_TRUE(nine.CheckBox->checked());
+    EXPECT_FALSE(nine.CheckBox->enabled());  // no single start core chosen
     // Showing the rows edited none of them.
     for (int n = 1; n <= 14; ++n) EXPECT_EQ(row(n).ProfileAppliedPid, 0u);
     (void)f;
@@ -283,6 +335,59 @@ TEST_F(ProfilePageTest, TicksTheStartSetsAreNoEditOfARowThatWasNotReadInFull) {
     for (int r = 0; r < 14; ++r) EXPECT_TRUE(f.Profiles.NotRead[r]) << r;
     line(2).CheckBox->userClick();  // a user's edit is one
     EXPECT_FALSE(f.Profiles.NotRead[1]);
+}
+
+// After a restart every line shows its row, the last one too: fourteen rows with
+// values that differ from line to line and from their neighbours' fields.
+TEST_F(ProfilePageTest, AllFourteenStoredRowsAreShownAfterARestart) {
+    storeSettings();
+    const char* const schemes[] = {sim::kBalanced, sim::kHighPerformance, sim::kPowerSaver};
+    for (int i = 0; i < 14; ++i) {
+        const std::string cls = "program" + std::to_string(i + 1);
+        storeRow(i, cls.c_str(), static_cast<std::uint32_t>(i % 4), static_cast<std::uint32_t>((i + 1) % 4),
+                 static_cast<std::uint32_t>(i % 2), static_cast<std::uint32_t>(i % 4),
+                 static_cast<std::uint32_t>((i + 2) % 4));
+        win.setRegGuid(kKey, "scheme" + std::to_string(i), platform::guidFromText(schemes[i % 3]));
+    }
+    auto& f = start();
+    const char* const cpuHints[] = {"Use idle CPU priority", "Use low CPU priority", "Use default CPU priority",
+                                    "Use high CPU priority"};
+    const char* const ioHints[] = {"Use idle I/O priority", "Use low I/O priority", "Use default I/O priority",
+                                   "Use high I/O priority"};
+    for (int n = 1; n <= 14; ++n) {
+        const int i = n - 1;
+        const Line& l = line(n);
+        SCOPED_TRACE("line " + std::to_string(n));
+        EXPECT_EQ(l.ComboBoxClass->text(), "program" + std::to_string(n));
+        EXPECT_EQ(l.ComboBoxScheme->itemIndex(), f.SchemeIndexOf(platform::guidFromText(schemes[i % 3])));
+        EXPECT_EQ(l.ComboBoxCStart->text(), "Core " + std::to_string(i % 4));
+        EXPECT_EQ(l.ComboBoxCEnd->text(), "till " + std::to_string((i + 1) % 4));
+        EXPECT_EQ(l.CheckBox->checked(), i % 2 == 1);
+        EXPECT_TRUE(l.CheckBox->enabled());
+        EXPECT_EQ(l.CPUImage->imageIndex(), i % 4);
+        EXPECT_EQ(l.CPUImage->hint(), cpuHints[i % 4]);
+        EXPECT_EQ(l.IOImage->imageIndex(), (i + 2) % 4 + 4);
+        EXPECT_EQ(l.IOImage->hint(), ioHints[(i + 2) % 4]);
+    }
+}
+
+// A read that stopped at a bad value leaves every row as stored at the next save,
+// except the rows the user edits on the page: a typed class and a removal are saved.
+TEST_F(ProfilePageTest, AClassEditAndARemovalAfterAStoppedReadAreSaved) {
+    storeSettings();
+    storeRow(2, "old", 1, 1, 0, 2, 2);
+    storeRow(6, "removed", 2, 2, 0, 2, 2);
+    storeRow(9, "untouched", 3, 3, 0, 2, 2);
+    win.setRegString(kKey, "Ceven11", "not a number");  // the read stops here
+    auto& f = start();
+    ASSERT_TRUE(f.Profiles.NotRead[2]);
+    line(3).ComboBoxClass->userType("typed");
+    line(7).ComboBoxScheme->userPick(f.SchemeCount + 1);  // "Remove this entry"
+    f.hide();
+    EXPECT_EQ(win.regString(kKey, "class2"), "typed");
+    EXPECT_EQ(win.regString(kKey, "class6"), std::nullopt);
+    EXPECT_EQ(win.regString(kKey, "class9"), "untouched");
+    EXPECT_EQ(win.regString(kKey, "Ceven11"), "not a number");
 }
 
 }  // namespace

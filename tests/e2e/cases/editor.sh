@@ -1,9 +1,12 @@
-# The "Edit hidden settings" page under Wine: its lists, the value panel's writes, the
-# apply button, the create-scheme dialog and a screenshot of the page.
+# The "Edit hidden settings" page under Wine: its lists, the value panel's texts and
+# writes, the reset and apply buttons, the create-scheme dialog and a screenshot of the
+# page.
 
 G_PROCESSOR="{54533251-82be-4824-96c1-47b60b740d00}"
 G_MIN_STATE="{893dee8e-2bef-41e0-89c6-b55d0929964c}"
 G_BOOST_MODE="{be337238-0d82-4146-a960-4f3749d470c7}"
+G_SLEEP="{238c9fa8-0aad-41ed-83f4-97be242c8f20}"
+G_SLEEP_AFTER="{29f6c1db-86da-48c5-9fdb-f2b67b1f44da}"
 G_HIGH_PERFORMANCE="{8c5e7fda-e8bf-4a96-9a85-a6e23a8c635c}"
 EDITOR_PAGE="Edit hidden settings"
 POWER_SETTINGS_KEY='HKLM\SYSTEM\CurrentControlSet\Control\Power\PowerSettings'
@@ -24,7 +27,8 @@ editor_registry() {
 
 # editor_controls: the page's controls, found as a user finds them. Sets TABS,
 # EDIT_SCHEME (the scheme list at the top), CATEGORIES and SETTINGS (the two lists),
-# SPIN_AC, SPIN_DC, VALUES_AC, VALUES_DC (the value panel), BUTTON_APPLY.
+# PANEL, SPIN_AC, SPIN_DC, VALUES_AC, VALUES_DC (the value panel), BUTTON_APPLY and
+# BUTTON_RESET.
 editor_controls() {
     drv list-children "$HWND" || { fail "cannot list the main window's controls"; return 1; }
     local page panel lists spins values
@@ -37,11 +41,13 @@ editor_controls() {
     mapfile -t spins < <(sed -n "s/^child=\([^ ]*\) parent=$panel id=[^ ]* visible=[01] class=Edit text=.*/\1/p" "$D_OUT")
     mapfile -t values < <(sed -n "s/^child=\([^ ]*\) parent=$panel id=[^ ]* visible=[01] class=ComboBox text=.*/\1/p" "$D_OUT")
     BUTTON_APPLY=$(sed -n "s/^child=\([^ ]*\) parent=[^ ]* id=[^ ]* visible=[01] class=Button text=&Activate Scheme\$/\1/p" "$D_OUT")
-    if [[ -z $EDIT_SCHEME || ${#lists[@]} != 2 || ${#spins[@]} != 2 || ${#values[@]} != 2 || -z $BUTTON_APPLY ]]; then
-        fail "the editor page lacks controls: scheme list '$EDIT_SCHEME', ${#lists[@]} lists, ${#spins[@]} spin boxes, ${#values[@]} value lists, apply '$BUTTON_APPLY'"
+    BUTTON_RESET=$(sed -n "s/^child=\([^ ]*\) parent=[^ ]* id=[^ ]* visible=[01] class=Button text=&Reset setting\$/\1/p" "$D_OUT")
+    if [[ -z $EDIT_SCHEME || ${#lists[@]} != 2 || ${#spins[@]} != 2 || ${#values[@]} != 2 || -z $BUTTON_APPLY ||
+        -z $BUTTON_RESET ]]; then
+        fail "the editor page lacks controls: scheme list '$EDIT_SCHEME', ${#lists[@]} lists, ${#spins[@]} spin boxes, ${#values[@]} value lists, apply '$BUTTON_APPLY', reset '$BUTTON_RESET'"
         return 1
     fi
-    CATEGORIES=${lists[0]} SETTINGS=${lists[1]}
+    PANEL=$panel CATEGORIES=${lists[0]} SETTINGS=${lists[1]}
     SPIN_AC=${spins[0]} SPIN_DC=${spins[1]} VALUES_AC=${values[0]} VALUES_DC=${values[1]}
 }
 
@@ -50,6 +56,17 @@ items_of() {
     drv "$1" "$2" || { fail "cannot read $2"; return 1; }
     SELECTED=$(val selected)
     ITEMS=$(sed -n 's/^item=//p' "$D_OUT" | paste -sd '|')
+}
+
+# click_expecting <button> <what> <calls>: clicks the button; the power service's log
+# then gets exactly these calls (joined by " ; "), the last of them within 3 s.
+click_expecting() {
+    local before
+    before=$(power_count)
+    drv click "$1" || { fail "cannot click the $2"; return 1; }
+    wait_power "${3##* ; }" "$before" 3000 ||
+        { fail "the $2 did not reach the power service: $(power_lines $((before + 1)) "$(power_count)")"; return 1; }
+    expect_eq "calls of the $2" "$(power_lines $((before + 1)) "$(power_count)")" "$3"
 }
 
 # editor_start [running]: the program on the editor's catalogue, showing the editor page;
@@ -107,12 +124,7 @@ case_editor_lists_writes_and_activates() {
         fail "the picked DC value was not written: $(power_lines $((before + 1)) "$(power_count)")"
 
     drv pick "$EDIT_SCHEME" 2 || fail "cannot pick power saver in the editor"
-    before=$(power_count)
-    drv click "$BUTTON_APPLY" || fail "cannot click the apply button"
-    wait_power "PowerSetActiveScheme $G_POWER_SAVER" "$before" 3000 ||
-        fail "the edited scheme was not activated: $(power_lines $((before + 1)) "$(power_count)")"
-    expect_eq "calls of the apply button" "$(power_lines $((before + 1)) "$(power_count)")" \
-        "PowerSetActiveScheme $G_POWER_SAVER"
+    click_expecting "$BUTTON_APPLY" "apply button" "PowerSetActiveScheme $G_POWER_SAVER"
 }
 
 # "Create new power scheme" opens the dialog with every scheme, the first selected; the
@@ -166,6 +178,49 @@ case_editor_creates_scheme() {
     expect_eq "profile rows' scheme lists" "$scheme_lists" 14
 }
 
+# panel_labels: the texts of the value panel's labels that are shown, joined by "|":
+# the description, "AC setting:", "DC setting:" and, for a setting with a range, the
+# two unit labels.
+panel_labels() {
+    drv list-children "$PANEL" || { fail "cannot list the value panel's controls"; return 1; }
+    LABELS=$(sed -n "s/^child=[^ ]* parent=$PANEL id=[^ ]* visible=1 class=Static text=//p" "$D_OUT" | paste -sd '|')
+}
+
+# The value panel shows what the power service says of a setting: its description and
+# unit, and for a listed setting its possible values with their descriptions.
+# "&Reset setting" writes the service's AC and DC defaults, each its own, into the
+# edited scheme and shows them. Each text has a fall-back of its own ("No description
+# available about this setting", "Units", the registry's values), so every one of
+# these reads must reach the power service under its export name.
+case_editor_resets_and_describes() {
+    editor_start || return
+    drv pick "$CATEGORIES" 1 || { fail "cannot pick the sleep subgroup"; return; }
+    items_of listbox "$SETTINGS"
+    expect_eq "sleep settings" "$ITEMS" "Sleep after"
+    drv wait-text "$SPIN_AC" '1800' 3000 || fail "the AC spin box does not show the scheme's value 1800"
+    drv wait-text "$SPIN_DC" '900' 3000 || fail "the DC spin box does not show the scheme's value 900"
+    panel_labels || return
+    expect_eq "panel labels" "$LABELS" \
+        "Specify how long your computer is inactive before going to sleep.|AC setting:|DC setting:|Seconds|Seconds"
+
+    local sleep_after="$G_BALANCED $G_SLEEP $G_SLEEP_AFTER"
+    click_expecting "$BUTTON_RESET" "reset button" \
+        "PowerWriteACValueIndex $sleep_after 3600 ; PowerWriteDCValueIndex $sleep_after 600"
+    drv wait-text "$SPIN_AC" '3600' 3000 || fail "the AC spin box does not show the default 3600"
+    drv wait-text "$SPIN_DC" '600' 3000 || fail "the DC spin box does not show the default 600"
+
+    drv pick "$CATEGORIES" 0 && drv pick "$SETTINGS" 2 || { fail "cannot pick the cooling policy"; return; }
+    drv wait-text "$VALUES_AC" 'Active - Increase fan speed before slowing the processor' 3000 ||
+        fail "the AC value list does not show the current value with its description"
+    items_of combo "$VALUES_DC"
+    expect_eq "possible values" "$ITEMS" \
+        "Passive - Slow the processor before increasing fan speed|Active - Increase fan speed before slowing the processor"
+    expect_eq "DC value selected" "$SELECTED" 0
+    panel_labels || return
+    expect_eq "panel labels of a listed setting" "$LABELS" \
+        "Specify the cooling mode for your system.|AC setting:|DC setting:"
+}
+
 # The editor page as a user sees it, for the README.
 case_editor_page_screenshot() {
     editor_registry || return
@@ -173,4 +228,4 @@ case_editor_page_screenshot() {
     take_screenshot editor-page.png
 }
 
-CASES+=(editor_lists_writes_and_activates editor_creates_scheme editor_page_screenshot)
+CASES+=(editor_lists_writes_and_activates editor_resets_and_describes editor_creates_scheme editor_page_screenshot)
