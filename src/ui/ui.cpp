@@ -344,6 +344,12 @@ void TrayIcon::userRightUp() {
     form_->application().backend().popup(*popupMenu);
 }
 
+void Timer::fire() {
+    if (!enabled_ || !onTimer) return;
+    if (form_) form_->application().timerTick(onTimer);
+    else onTimer();
+}
+
 void Timer::setInterval(std::uint32_t ms) {
     if (interval_ == ms) return;
     interval_ = ms;
@@ -501,6 +507,19 @@ void Application::report(const std::string& what) {
     reporting_ = true;
     backend_.reportError(what);
     reporting_ = false;
+}
+
+void Application::timerTick(const std::function<void()>& handler) {
+    if (timerRunning_ || !handler) return;
+    // Inside the dispatch, so that the flag is down again before an error is reported.
+    dispatch([&] {
+        timerRunning_ = true;
+        struct Lower {
+            bool& flag;
+            ~Lower() { flag = false; }
+        } lower{timerRunning_};
+        handler();
+    });
 }
 
 void Application::boundary(const std::function<void()>& handler) {

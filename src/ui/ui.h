@@ -390,7 +390,9 @@ public:
     std::uint32_t interval() const { return interval_; }
     void setInterval(std::uint32_t ms);
     bool isEnabled() const { return enabled_; }
-    void fire() { if (enabled_) raise(onTimer); }
+    // A tick: runs onTimer while enabled, unless a timer's handler is running already
+    // (see Application::timerTick).
+    void fire();
 
 private:
     std::uint32_t interval_ = 1000;
@@ -539,6 +541,12 @@ public:
     // Entry from a native callback (window procedure, modal loop, timer): always
     // catches, whatever dispatch is running further up the stack.
     void boundary(const std::function<void()>& handler);
+    // Runs a timer's handler through the dispatcher. A tick that arrives while a
+    // timer's handler runs (a modal loop inside it, as while an out-of-process call
+    // waits) is skipped: the next one comes. The handler counts as running until it
+    // returns or throws, so an error box shown for it lets ticks through again.
+    void timerTick(const std::function<void()>& handler);
+    bool timerHandlerRunning() const { return timerRunning_; }
 
 private:
     void report(const std::string& what);
@@ -549,6 +557,7 @@ private:
     bool terminated_ = false;
     int depth_ = 0;
     bool reporting_ = false;  // an error box is open
+    bool timerRunning_ = false;
 };
 
 }  // namespace ui

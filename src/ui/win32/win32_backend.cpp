@@ -882,6 +882,8 @@ public:
     void apply(Prop what) override {
         if (what == Prop::Enabled || what == Prop::Interval) update();
     }
+    // Through the toolkit, which skips a tick that a modal loop delivers while a
+    // timer's handler runs (COM's wait for an out-of-process call dispatches WM_TIMER).
     void fire() { static_cast<Timer&>(c_).fire(); }
 
 private:
@@ -1159,6 +1161,7 @@ bool FormWindow::controlEvent(HWND container, UINT msg, WPARAM wParam, LPARAM lP
     }
 }
 
+// A tick that the toolkit skips is consumed all the same: the timer's next one comes.
 bool FormWindow::timer(WPARAM id) {
     if (id == 0 || id > timers_.size()) return false;
     timers_[id - 1]->fire();
