@@ -1,5 +1,7 @@
 #include "platform/text.h"
 
+#include <cstring>
+
 namespace platform {
 
 namespace {
@@ -75,6 +77,20 @@ std::u16string utf8ToUtf16(std::string_view text) {
         }
     }
     return out;
+}
+
+int copyAsUtf8(std::u16string_view text, char* buffer, int maxCount) {
+    if (!buffer || maxCount < 1) return 0;
+    const std::string utf8 = utf16ToUtf8(text.data(), text.size());
+    std::size_t n = utf8.size();
+    if (n > static_cast<std::size_t>(maxCount) - 1) {
+        n = static_cast<std::size_t>(maxCount) - 1;
+        // The conversion gives whole characters: back off to the start of the one cut.
+        while (n > 0 && continuation(static_cast<unsigned char>(utf8[n]))) --n;
+    }
+    std::memcpy(buffer, utf8.data(), n);
+    buffer[n] = '\0';
+    return static_cast<int>(n);
 }
 
 }  // namespace platform

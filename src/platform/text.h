@@ -16,4 +16,10 @@ std::string utf16ToUtf8(std::u16string_view text);
 // Converts every byte, zeros included.
 std::u16string utf8ToUtf16(std::string_view text);
 
+// Fills an 8-bit buffer as the 8-bit window calls do, from a text read with a wide
+// call: the UTF-8 form of text up to its first zero, cut to at most maxCount-1 bytes
+// but never inside a character, then a terminating zero. Returns the bytes copied;
+// writes nothing when maxCount < 1.
+int copyAsUtf8(std::u16string_view text, char* buffer, int maxCount);
+
 }  // namespace platform

@@ -905,6 +905,48 @@ case_no_reader_file_means_wmi() {
     drv post "$reader" $WM_CLOSE 0 0
 }
 
+# The exe users get: at most 700 KiB, without debug sections or symbols (they are in
+# stellmark.exe.debug). It reads other programs' window texts and classes with the wide
+# calls: the 8-bit ones answer in the ANSI code page on Windows 10 before 1903, which
+# Wine does not show.
+case_exe_stripped_and_window_texts_read_wide() {
+    local objdump=x86_64-w64-mingw32-objdump name
+    command -v "$objdump" >/dev/null || { fail "missing tool: $objdump"; return; }
+    expect_between "size of stellmark.exe (bytes)" "$(stat -c %s "$EXE")" 1 $((700 * 1024 + 1))
+    "$objdump" -h "$EXE" >"$CASE_DIR/sections.txt" 2>&1 || { fail "objdump cannot read the exe's sections"; return; }
+    expect_eq "debug sections of stellmark.exe" \
+        "$(awk '$1 ~ /^[0-9]+$/ && $2 ~ /^\.debug/ { print $2 }' "$CASE_DIR/sections.txt" | paste -sd ' ')" ""
+    "$objdump" -t "$EXE" >"$CASE_DIR/symbols.txt" 2>&1 || { fail "objdump cannot read the exe's symbols"; return; }
+    grep -q '^no symbols$' "$CASE_DIR/symbols.txt" ||
+        fail "stellmark.exe has a symbol table ($(grep -c '^\[' "$CASE_DIR/symbols.txt") entries)"
+    "$objdump" -p "$EXE" >"$CASE_DIR/imports.txt" 2>&1 || { fail "objdump cannot read the exe's imports"; return; }
+    for name in GetWindowTextW GetClassNameW; do
+        grep -Eq "[[:space:]]$name\$" "$CASE_DIR/imports.txt" || fail "stellmark.exe does not import $name"
+    done
+    for name in GetWindowTextA GetClassNameA; do
+        grep -Eq "[[:space:]]$name\$" "$CASE_DIR/imports.txt" && fail "stellmark.exe imports $name"
+    done
+}
+
+# Other programs' window classes and titles reach the program as they are, beyond ASCII
+# too: entering the profile page's class list offers "class = title" of such a window.
+case_window_texts_beyond_ascii() {
+    local cls=$'Caf\u00e9Program' title=$'Men\u00fc \u20ac \U0001F525'
+    # The stand-in gets its class and title from a UTF-8 command line.
+    LC_ALL=C.UTF-8 fixture_window beyond-ascii "$cls" "$title" visible || return
+    drv state "$FIXTURE_HWND"
+    expect_eq "the stand-in's title as the driver reads it" "$(val caption)" "$title"
+    give_input || return
+    start_main || return
+    profile_line1 || return  # tests/e2e/cases/boost.sh
+    drv enter "$CLASS_LIST" || fail "cannot enter the class list"
+    drv combo "$CLASS_LIST"
+    grep -q -x -F "item=$cls = $title" "$D_OUT" ||
+        fail "the class list does not offer '$cls = $title': $(sed -n 's/^item=//p' "$D_OUT" | paste -sd '|')"
+    drv post "$HWND" $MSG_QUIT 0 0
+    drv wait-exit "$PID" 8000 || fail "the program did not end on MsgQuit"
+}
+
 CASES=(
     first_start_shows_main_window
     second_start_shows_hidden_copy
@@ -919,6 +961,8 @@ CASES=(
     load_switches_high_then_low
     temperature_from_reader_program
     no_reader_file_means_wmi
+    window_texts_beyond_ascii
+    exe_stripped_and_window_texts_read_wide
 )
 
 # Each file under cases/ defines its own cases (functions case_<name>, with the helpers

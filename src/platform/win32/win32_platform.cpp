@@ -2,11 +2,15 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <exception>
 #include <optional>
 #include <stdexcept>
 #include <string>
+
+#include "platform/text.h"
 
 namespace platform::win32 {
 
@@ -57,16 +61,36 @@ bool Win32Windows::PostMessageA(Window w, std::uint32_t msg, std::uintptr_t wPar
     return ::PostMessageA(toHwnd(w), msg, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam)) != FALSE;
 }
 
-int Win32Windows::GetWindowTextA(Window w, char* buffer, int maxCount) {
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "the wide calls take UTF-16");
+
+// Another program's window text or class as UTF-8. Read with the wide call and
+// converted here: the 8-bit calls answer in the ANSI code page on systems that ignore
+// the manifest's UTF-8 code page (Windows 10 before 1903). One unit more than the
+// bytes kept is read, so a pair the read cuts lies beyond them (every unit gives at
+// least one byte).
+template <class Read> int readAsUtf8(Read read, char* buffer, int maxCount) {
     if (!buffer || maxCount <= 0) return 0;
     buffer[0] = '\0';
-    return ::GetWindowTextA(toHwnd(w), buffer, maxCount);
+    const int room = maxCount < INT_MAX ? maxCount + 1 : maxCount;
+    std::u16string wide(static_cast<std::size_t>(room), u'\0');
+    const int units = read(reinterpret_cast<wchar_t*>(wide.data()), room);
+    if (units <= 0) return 0;
+    wide.resize(std::min(static_cast<std::size_t>(units), wide.size()));
+    return copyAsUtf8(wide, buffer, maxCount);
+}
+
+}  // namespace
+
+int Win32Windows::GetWindowTextA(Window w, char* buffer, int maxCount) {
+    return readAsUtf8([w](wchar_t* text, int room) { return ::GetWindowTextW(toHwnd(w), text, room); }, buffer,
+                      maxCount);
 }
 
 int Win32Windows::GetClassNameA(Window w, char* buffer, int maxCount) {
-    if (!buffer || maxCount <= 0) return 0;
-    buffer[0] = '\0';
-    return ::GetClassNameA(toHwnd(w), buffer, maxCount);
+    return readAsUtf8([w](wchar_t* text, int room) { return ::GetClassNameW(toHwnd(w), text, room); }, buffer,
+                      maxCount);
 }
 
 bool Win32Windows::IsWindow(Window w) { return ::IsWindow(toHwnd(w)) != FALSE; }
