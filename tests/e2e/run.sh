@@ -583,31 +583,45 @@ case_start_with_argument_alone_shows_nothing() {
 
 # What a second start tells a running copy, seen from a stand-in window of the
 # running copy: exactly one private message with wParam and lParam 0, also when the
-# window is hidden; with an argument the start pauses 100 ms after posting, without
-# one it ends at once.
+# window is hidden, posted before the start ends; with an argument the start lasts at
+# least its 100 ms pause, without one it ends at once. That the pause follows the post
+# is proven natively: the stand-in logs a message when it is scheduled, which on a
+# loaded machine can be long after the post, so its log bounds nothing from below.
 case_second_start_messages_to_running_copy() {
-    local row args want min max
-    # args | message expected | ms from its arrival to the end of the start: min max
-    for row in "|$MSG_SHOW_WINDOW|0|80" "/quit|$MSG_QUIT|95|1000"; do
-        IFS='|' read -r args want min max <<<"$row"
+    local row args want min max late
+    # A private number the program never posts, sent once the start has ended.
+    local marker=0x8300
+    # args | message expected | the start's run time in ms: min max | ms from the
+    # message's arrival to the end of the start: max
+    for row in "|$MSG_SHOW_WINDOW|0|3000|80" "/quit|$MSG_QUIT|100|3000|1000"; do
+        IFS='|' read -r args want min max late <<<"$row"
         fixture_window "running-copy${args//\//-}" "$CLASS" "$CAPTION" hidden || return
         local log=$FIXTURE_LOG
         # shellcheck disable=SC2086  # no argument at all when args is empty
         drv run 10000 "$EXE_WIN" $args || { fail "start '$args' did not end within 10 s"; continue; }
-        local end_clock
-        end_clock=$(val end_clock)
+        local end_clock elapsed
+        end_clock=$(val end_clock) elapsed=$(val elapsed_ms)
         expect_eq "windows shown by start '$args'" "$(val visible_windows)" 0
+        # The driver's own clock, from before the process was created to after it ended.
+        note "start '$args' ran $elapsed ms"
+        expect_between "run time of start '$args' (ms)" "$elapsed" "$min" "$max"
+        # Posted messages queue in order: what the start posted before it ended comes
+        # before the marker, however late the stand-in is scheduled.
+        drv post "$FIXTURE_HWND" $marker 0 0 || fail "cannot post the marker after start '$args'"
+        wait_file_line "$log" "^message=$marker " 10000 || fail "the stand-in did not log the marker within 10 s"
         fixture_messages "$log" >"$CASE_DIR/messages.txt"
-        expect_eq "private messages received for start '$args'" "$(wc -l <"$CASE_DIR/messages.txt")" 1
-        local msg wp lp clock
-        read -r msg wp lp clock <"$CASE_DIR/messages.txt"
-        expect_eq "message for start '$args'" "${msg:-none}" "$(printf '0x%x' "$want")"
+        expect_eq "private messages received for start '$args', the marker last" \
+            "$(cut -d ' ' -f 1 "$CASE_DIR/messages.txt" | paste -sd ' ')" "$(printf '0x%x' "$want") $marker"
+        local wp lp clock
+        read -r _ wp lp clock <"$CASE_DIR/messages.txt"
         expect_eq "wParam/lParam for start '$args'" "${wp:-} ${lp:-}" "0x0 0x0"
         if [[ -n ${clock:-} ]]; then
             local after
             after=$(clock_diff "$clock" "$end_clock")
-            note "start '$args' ended $after ms after its message arrived"
-            expect_between "ms from the message to the end of start '$args'" "$after" "$min" "$max"
+            note "start '$args' ended $after ms after its message was logged"
+            # Logged after the end (a stand-in scheduled late) is within the bound too.
+            ((after < 0)) && after=0
+            expect_between "ms from the message to the end of start '$args'" "$after" 0 "$late"
         fi
         drv post "$FIXTURE_HWND" 0x0010 0 0
         end_case_processes
@@ -781,9 +795,10 @@ case_load_switches_high_then_low() {
     note "power saver activated (line $low_line) $gap ms after balanced"
     expect_eq "calls from the high activation to the low one" "$(power_lines $((high_line + 1)) "$low_line")" \
         "$(activation_calls "$G_POWER_SAVER" 50 40)"
-    # Four skipped checks and the one that measures: about 5 s at one check a second; a
-    # second of slack for timer ticks delayed by the load.
-    expect_between "ms from the high activation to the low one" "$gap" 4000 15000
+    # Four skipped checks and the one that measures: about 5 s at one check a second.
+    # Both times are when this loop saw the lines, which on a loaded machine can be late,
+    # so only the upper bound holds here; the skipped checks are proven natively.
+    expect_between "ms from the high activation to the low one" "$gap" 0 15000
     drv wait-text "$LABEL_CPU" '^CPU (1?[0-9])% -?[0-9]+C$' 2000 ||
         fail "status line after the low activation: expected a load below 20 %, got '$(val text)'"
 
