@@ -267,6 +267,9 @@ public:
     // The user-interface thread's own token: none until it impersonates itself.
     bool threadToken = false;
     bool impersonating = false;
+    // The level it impersonates at: below SecurityImpersonation (2) OpenProcess fails
+    // with ERROR_BAD_IMPERSONATION_LEVEL.
+    int impersonationLevel = 0;
     std::set<std::string> heldPrivileges{"SeDebugPrivilege", "SeIncreaseBasePriorityPrivilege"};
     std::set<std::string> enabledPrivileges;
     // The libraries of the system folder with the functions each exports.
