@@ -57,6 +57,8 @@ SimProcess& SimWindows::addProcess(std::uint32_t processId, const std::string& e
     p.affinity = systemAffinityMask;
     // Started now, in FILETIME units since 1601, as Windows counts.
     p.times.creation = 116444736000000000ull + tick * 10000;
+    p.times.kernel = kProcessKernelTime;
+    p.times.user = kProcessUserTime + processId;
     return p;
 }
 

@@ -186,6 +186,27 @@ TEST_F(KeepAwakeTest, TheLimitEndsBothOptionsAfterItsEndTimeNotAtIt) {
     EXPECT_EQ(win.executionState, kContinuous);
 }
 
+// The limit runs on the 64-bit count: armed an hour before the 32-bit count wraps
+// (after 2 x 49.7 days up), it ends two hours later, neither at once nor never.
+TEST_F(KeepAwakeTest, TheLimitRunsAcrossTheWrapOfThe32BitTickCount) {
+    auto& f = running();
+    win.tick = 2 * 0x100000000ull - 3600000;
+    f.TrackBarEndTime->userMoveTo(2);
+    f.CheckBoxTimelimit->userClick();
+    f.CheckBoxNoSleep->userClick();
+    EXPECT_EQ(f.KeepAwake->KeepAwakeEndTime, 2 * 0x100000000ull + 3600000);
+    for (std::uint64_t t : {std::uint64_t{2500}, std::uint64_t{3600000}, std::uint64_t{7200000}}) {
+        win.tick = 2 * 0x100000000ull - 3600000 + t;
+        f.TimerCpuTempTimer();
+        EXPECT_TRUE(f.CheckBoxNoSleep->checked()) << t;
+    }
+    win.tick += 1;
+    f.TimerCpuTempTimer();
+    EXPECT_FALSE(f.CheckBoxNoSleep->checked());
+    EXPECT_FALSE(f.CheckBoxTimelimit->checked());
+    EXPECT_EQ(win.executionState, kContinuous);
+}
+
 TEST_F(KeepAwakeTest, ArmingTakesTheSlidersHoursFromNowAndTheSliderRestartsTheCount) {
     auto& f = running();
     f.TrackBarEndTime->userMoveTo(48);

@@ -246,6 +246,19 @@ TEST_F(ProcessTableTest, TheBusiestProcessLoadIsCappedAndSmoothedByTheCheckInter
     EXPECT_EQ(cpuLoad, 0);
 }
 
+// A program that becomes the foreground has run before: its entry starts from the
+// processor time it has used so far, so the next accounting counts only its gain.
+TEST_F(ProcessTableTest, ANewForegroundEntryStartsFromItsProcessorTimeSoFar) {
+    front(950);
+    table.TrackForeground(boosting(), kMainWindow);
+    ASSERT_EQ(table.ProcessCount(), 1);
+    EXPECT_EQ(table[0].CpuTime, static_cast<std::int64_t>(sim::kProcessKernelTime + sim::kProcessUserTime + 950));
+    gain(950, 7500000);  // 30 % of one processor over 2.5 s
+    account(boosting());
+    EXPECT_EQ(table.MaxCpuDelta, 30);
+    EXPECT_EQ(cpuLoad, 30);
+}
+
 TEST_F(ProcessTableTest, AFirstMeasurementOfItsWholeProcessorTimeStillGivesAtMostOneHundred) {
     // A foreground process whose times could not be read starts at 0; its first
     // accounting brings hours of processor time, beyond any 32-bit count.
