@@ -230,13 +230,24 @@ TEST_F(ProcessTableTest, TheBusiestProcessLoadIsCappedAndSmoothedByTheCheckInter
     account(boosting());
     EXPECT_EQ(table.MaxCpuDelta, 100);
 
+    // 1 s takes the new load, 2 and 3 s the mean, 4 to 6 s two parts old to one part
+    // new; every division cuts off, none rounds.
     struct Case {
-        std::int32_t checksTime, old, gainPercent, expected;
+        std::int32_t checksTime, old;
+        std::uint64_t gain;
+        std::int32_t expected;
     };
-    const Case cases[] = {{1000, 40, 80, 80}, {2000, 40, 80, 60}, {3000, 40, 80, 60}, {6000, 40, 80, 53}};
+    const Case cases[] = {
+        {1000, 40, 20249999, 80},  // 80.99 %: 80
+        {2000, 41, 20249999, 60},  // (41 + 80) / 2 = 60.5
+        {3000, 40, 20000001, 60},
+        {4000, 40, 20250000, 53},  // (80 + 81) / 3 = 53.67
+        {5000, 41, 20000000, 54},
+        {6000, 40, 20000000, 53},
+    };
     for (const Case& c : cases) {
         cpuLoad = c.old;
-        gain(800, static_cast<std::uint64_t>(c.gainPercent) * 250000);
+        gain(800, c.gain);
         account(boosting(), c.checksTime);
         EXPECT_EQ(cpuLoad, c.expected) << c.checksTime;
     }
