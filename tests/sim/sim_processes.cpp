@@ -20,6 +20,8 @@ constexpr std::uint32_t ERROR_INVALID_PARAMETER_ = 87;
 constexpr std::uint32_t ERROR_NOT_ALL_ASSIGNED_ = 1300;
 constexpr std::uint32_t ERROR_NO_SUCH_PRIVILEGE_ = 1313;
 constexpr std::uint32_t ERROR_NO_TOKEN_ = 1008;
+constexpr std::uint32_t ERROR_INSUFFICIENT_BUFFER_ = 122;
+constexpr std::uint32_t ERROR_BAD_IMPERSONATION_LEVEL_ = 1346;
 constexpr std::uint32_t ERROR_ENVVAR_NOT_FOUND_ = 203;
 constexpr std::int32_t STATUS_ACCESS_DENIED_ = static_cast<std::int32_t>(0xC0000022u);
 constexpr std::int32_t STATUS_INVALID_PARAMETER_ = static_cast<std::int32_t>(0xC000000Du);
@@ -55,6 +57,8 @@ SimProcess& SimWindows::addProcess(std::uint32_t processId, const std::string& e
     p.affinity = systemAffinityMask;
     // Started now, in FILETIME units since 1601, as Windows counts.
     p.times.creation = 116444736000000000ull + tick * 10000;
+    p.times.kernel = kProcessKernelTime;
+    p.times.user = kProcessUserTime + processId;
     return p;
 }
 
@@ -144,6 +148,7 @@ bool SimWindows::ImpersonateSelf(int level) {
     record("ImpersonateSelf " + std::to_string(level));
     if (fails("ImpersonateSelf")) return false;
     threadToken = impersonating = true;
+    impersonationLevel = level;
     return true;
 }
 
@@ -172,23 +177,41 @@ bool SimWindows::AdjustTokenPrivileges(Handle token, bool disableAll, const plat
     auto it = handles_.find(token);
     const std::uint32_t needed = platform::TOKEN_ADJUST_PRIVILEGES_ | (previousState ? platform::TOKEN_QUERY_ : 0);
     if (fails("AdjustTokenPrivileges") || it == handles_.end() || it->second.kind != SimHandle::Token ||
-        (it->second.access & needed) != needed || !newState || newState->privilegeCount != 1) {
+        (it->second.access & needed) != needed || !newState || newState->privilegeCount > 1) {
         lastError = ERROR_ACCESS_DENIED_;
         return false;
     }
-    const char* name = privilegeName(newState->luidLow);
+    // A record of no privileges changes nothing and succeeds.
+    const char* name = newState->privilegeCount == 1 ? privilegeName(newState->luidLow) : nullptr;
     const bool held = name && heldPrivileges.count(name) != 0;
+    const bool enable = (newState->attributes & platform::SE_PRIVILEGE_ENABLED_) != 0;
+    const bool wasEnabled = held && enabledPrivileges.count(name) != 0;
+    // The previous state lists only the privileges whose state this call changes: a
+    // privilege asked for the state it already has is not in it (count 0).
+    const bool changes = held && enable != wasEnabled;
+    const std::uint32_t required = changes ? 16 : 4;
+    if (returnLength) *returnLength = required;
     if (previousState) {
-        *previousState = {};
-        if (held) *previousState = {1, newState->luidLow, 0, enabledPrivileges.count(name) ? 2u : 0u};
+        if (bufferLength < required) {
+            lastError = ERROR_INSUFFICIENT_BUFFER_;  // and nothing is adjusted
+            return false;
+        }
+        // Windows writes the count and the entries it lists, nothing else.
+        previousState->privilegeCount = changes ? 1 : 0;
+        if (changes) {
+            previousState->luidLow = newState->luidLow;
+            previousState->luidHigh = newState->luidHigh;
+            previousState->attributes = wasEnabled ? platform::SE_PRIVILEGE_ENABLED_ : 0u;
+        }
     }
-    if (returnLength) *returnLength = held ? 16 : 4;
-    if (!held) {
+    if (newState->privilegeCount == 1 && !held) {
         lastError = ERROR_NOT_ALL_ASSIGNED_;  // the call itself succeeds
         return true;
     }
-    if (newState->attributes & platform::SE_PRIVILEGE_ENABLED_) enabledPrivileges.insert(name);
-    else enabledPrivileges.erase(name);
+    if (changes) {
+        if (enable) enabledPrivileges.insert(name);
+        else enabledPrivileges.erase(name);
+    }
     lastError = 0;
     return true;
 }
@@ -239,6 +262,12 @@ bool SimWindows::FreeLibrary(platform::Module module) {
 
 Handle SimWindows::OpenProcess(std::uint32_t access, bool inheritHandle, std::uint32_t processId) {
     record("OpenProcess " + hex(access) + " " + (inheritHandle ? "1" : "0") + " " + std::to_string(processId));
+    // A thread that impersonates at identification level or below may learn who it is
+    // but open nothing in that name.
+    if (impersonating && impersonationLevel < platform::SecurityImpersonation_) {
+        lastError = ERROR_BAD_IMPERSONATION_LEVEL_;
+        return 0;
+    }
     SimProcess* p = process(processId);
     if (!p) {
         lastError = ERROR_INVALID_PARAMETER_;

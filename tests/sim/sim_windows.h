@@ -105,6 +105,10 @@ struct SimScheme {
     std::map<std::pair<std::string, std::string>, SettingValue> settings;
 };
 
+// The processor time a simulated process has used when it is added, in 100-ns units:
+// about 3 and 11 minutes, hours of load were it counted as one gain.
+inline constexpr std::uint64_t kProcessKernelTime = 1800000000, kProcessUserTime = 6600000000;
+
 class SimWindows : public platform::Windows,
                    public platform::Clock,
                    public platform::SystemInfo,
@@ -161,7 +165,9 @@ public:
                                        std::uint32_t size) override;
 
     // ---- clock ----
-    std::uint64_t tick = 1000000;  // milliseconds since boot
+    // Milliseconds since boot: a machine up for more than 49.7 days, so that the 32-bit
+    // count has wrapped and differs from the 64-bit one.
+    std::uint64_t tick = 0x100000000ull + 1000000;
     std::uint32_t GetTickCount() override { return static_cast<std::uint32_t>(tick); }
     std::uint64_t GetTickCount64() override { return tick; }
     void Sleep(std::uint32_t ms) override;
@@ -271,6 +277,9 @@ public:
     // The user-interface thread's own token: none until it impersonates itself.
     bool threadToken = false;
     bool impersonating = false;
+    // The level it impersonates at: below SecurityImpersonation (2) OpenProcess fails
+    // with ERROR_BAD_IMPERSONATION_LEVEL.
+    int impersonationLevel = 0;
     std::set<std::string> heldPrivileges{"SeDebugPrivilege", "SeIncreaseBasePriorityPrivilege"};
     std::set<std::string> enabledPrivileges;
     // The libraries of the system folder with the functions each exports.
@@ -279,7 +288,9 @@ public:
     bool ntSetInformationProcessFound = true;  // false: ntdll lacks it
     std::uint32_t executionState = platform::ES_CONTINUOUS_;  // the thread's last lasting request
 
-    // A running process of normal priority with the system's affinity.
+    // A running process of normal priority with the system's affinity, which has
+    // already used processor time of its own (kProcessKernelTime, kProcessUserTime
+    // plus its id).
     SimProcess& addProcess(std::uint32_t processId, const std::string& exeFile = "program.exe");
     SimProcess* process(std::uint32_t processId);
     // Ends the process: it leaves snapshots; with keepObject it can still be opened and

@@ -55,9 +55,44 @@ TEST_F(BoostTest, BoostingOnEnablesItsSubOptionsAndTheNextRunsBoostTheForeground
     EXPECT_EQ(win.openHandles(), 0u);
 }
 
+// The busy option decides which processes the busy and calm rules look at, the
+// throttling option how a boost is given: each step reads each from its own box.
+TEST_F(BoostTest, TheBusyOptionAndTheThrottlingChoiceReachTheProcessStepsEachFromItsOwnBox) {
+    auto& f = running();
+    win.addProcess(100);
+    win.addProcess(200);
+    win.foregroundWindow = win.addProcessWindow(200, "Game", "Game");
+    f.CheckBoxBoost->userClick();
+    f.CheckBoxBoostProc->userClick();  // busy processes too; throttling left to Windows
+    f.TimerCpuTempTimer();             // boosts 200, discovers 100
+    f.TimerCpuTempTimer();             // 100 into eco mode
+    ASSERT_EQ(classOf(100), kIdle);
+    win.process(100)->times.user += 25000000;  // one processor busy since the last run
+    f.TimerCpuTempTimer();
+    EXPECT_EQ(classOf(100), kAbove);
+    EXPECT_EQ(*win.process(100)->throttling, engine::DefaultThrottling);
+
+    // Busy option off, throttling explicitly off: another program comes to the front.
+    f.CheckBoxBoostProc->userClick();
+    f.CheckBoxBoostP->userClick();
+    win.addProcess(300);
+    win.foregroundWindow = win.addProcessWindow(300, "Editor", "Editor");
+    f.TimerCpuTempTimer();
+    EXPECT_EQ(classOf(200), kIdle);  // the previous one goes into eco mode at once
+    EXPECT_EQ(classOf(300), kAbove);
+    EXPECT_EQ(*win.process(300)->throttling, engine::PerformanceMode);
+    EXPECT_EQ(classOf(100), kAbove);  // the calm rule is off with the busy option
+}
+
 TEST_F(BoostTest, TheSingleCoreOptionAloneMeasuresWithoutChangingAndItsLoadReplacesCpuLoad) {
     auto& f = running();
+    // The busy option stays ticked, but greyed, once boosting is off again.
+    f.CheckBoxBoost->userClick();
+    f.CheckBoxBoostProc->userClick();
+    f.CheckBoxBoost->userClick();
+    ASSERT_TRUE(f.CheckBoxBoostProc->checked());
     win.addProcess(300);
+    win.foregroundWindow = win.addProcessWindow(300, "Game", "Game");
     f.CheckBoxCore0->userClick();
     f.TimerCpuTempTimer();  // empty table: load 0, then 300 discovered
     EXPECT_EQ(f.CpuLoad, 0);
@@ -65,8 +100,12 @@ TEST_F(BoostTest, TheSingleCoreOptionAloneMeasuresWithoutChangingAndItsLoadRepla
     win.process(300)->times.user += 12500000;  // half a processor over 2.5 s
     f.TimerCpuTempTimer();
     EXPECT_EQ(f.CpuLoad, 50);
+    win.process(300)->times.user += 25000000;  // busy, and in the foreground
+    f.TimerCpuTempTimer();
+    EXPECT_EQ(f.CpuLoad, 100);
     EXPECT_EQ(classOf(300), kNormal);
     EXPECT_TRUE(win.callsOf("SetPriorityClass").empty());
+    EXPECT_TRUE(win.callsOf("GetForegroundWindow").empty());
     // With boosting also off, switching the option off forgets the table.
     f.CheckBoxCore0->userClick();
     EXPECT_EQ(f.ProcessTable.ProcessCount(), 0);
@@ -84,6 +123,24 @@ TEST_F(BoostTest, BoostingOffWhileTheSingleCoreOptionIsOnKeepsTheTableForItsLoad
     EXPECT_EQ(classOf(400), kNormal);
     EXPECT_EQ(f.ProcessTable.ProcessCount(), 1);
     f.CheckBoxCore0->userClick();  // boosting off as well now
+    EXPECT_EQ(f.ProcessTable.ProcessCount(), 0);
+}
+
+// Unticking the single-core option while boosting keeps the table: its processes are
+// in eco mode and are given back when boosting is switched off.
+TEST_F(BoostTest, UntickingTheSingleCoreOptionWhileBoostingKeepsTheTable) {
+    auto& f = running();
+    win.addProcess(450);
+    f.CheckBoxBoost->userClick();
+    f.CheckBoxCore0->userClick();
+    f.TimerCpuTempTimer();
+    f.TimerCpuTempTimer();
+    ASSERT_EQ(classOf(450), kIdle);
+    f.CheckBoxCore0->userClick();
+    EXPECT_EQ(f.ProcessTable.ProcessCount(), 1);
+    f.CheckBoxBoost->userClick();
+    EXPECT_EQ(classOf(450), kNormal);
+    EXPECT_EQ(*win.process(450)->throttling, engine::DefaultThrottling);
     EXPECT_EQ(f.ProcessTable.ProcessCount(), 0);
 }
 
@@ -183,6 +240,27 @@ TEST_F(KeepAwakeTest, TheLimitEndsBothOptionsAfterItsEndTimeNotAtIt) {
     EXPECT_FALSE(f.ActionNoSleep->checked());
     EXPECT_FALSE(f.ActionScreen->checked());
     EXPECT_EQ(requests(), std::vector<std::string>{request(kContinuous)});
+    EXPECT_EQ(win.executionState, kContinuous);
+}
+
+// The limit runs on the 64-bit count: armed an hour before the 32-bit count wraps
+// (after 2 x 49.7 days up), it ends two hours later, neither at once nor never.
+TEST_F(KeepAwakeTest, TheLimitRunsAcrossTheWrapOfThe32BitTickCount) {
+    auto& f = running();
+    win.tick = 2 * 0x100000000ull - 3600000;
+    f.TrackBarEndTime->userMoveTo(2);
+    f.CheckBoxTimelimit->userClick();
+    f.CheckBoxNoSleep->userClick();
+    EXPECT_EQ(f.KeepAwake->KeepAwakeEndTime, 2 * 0x100000000ull + 3600000);
+    for (std::uint64_t t : {std::uint64_t{2500}, std::uint64_t{3600000}, std::uint64_t{7200000}}) {
+        win.tick = 2 * 0x100000000ull - 3600000 + t;
+        f.TimerCpuTempTimer();
+        EXPECT_TRUE(f.CheckBoxNoSleep->checked()) << t;
+    }
+    win.tick += 1;
+    f.TimerCpuTempTimer();
+    EXPECT_FALSE(f.CheckBoxNoSleep->checked());
+    EXPECT_FALSE(f.CheckBoxTimelimit->checked());
     EXPECT_EQ(win.executionState, kContinuous);
 }
 

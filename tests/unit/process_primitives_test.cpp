@@ -2,6 +2,10 @@
 // primitives that change another process, each closing every handle it opens.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+#include <vector>
+
 #include "engine/process_primitives.h"
 #include "sim/sim_windows.h"
 
@@ -51,16 +55,37 @@ TEST_F(PrimitivesTest, TopologyFromTheSystemMaskOrTheProcessorCount) {
     }
 }
 
+// The first call of each privilege asks for it disabled and keeps what it changed;
+// Windows lists only privileges whose state the call changed, so a privilege held
+// disabled comes back as an empty record, which the second call must fill to enable.
 TEST_F(PrimitivesTest, PrivilegesAreEnabledInTheThreadsOwnToken) {
-    EXPECT_TRUE(p.EnablePrivileges());
-    EXPECT_TRUE(win.impersonating);  // the thread had no token of its own
-    EXPECT_EQ(win.enabledPrivileges, (std::set<std::string>{"SeDebugPrivilege", "SeIncreaseBasePriorityPrivilege"}));
-    const auto adjust = win.callsOf("AdjustTokenPrivileges");
-    ASSERT_EQ(adjust.size(), 4u);
-    EXPECT_EQ(adjust[0], "AdjustTokenPrivileges 0x100 0 1 20 0 16 previous");
-    EXPECT_EQ(adjust[1], "AdjustTokenPrivileges 0x100 0 1 20 0x2 16 null");
-    EXPECT_EQ(win.callsOf("OpenThreadToken")[0], "OpenThreadToken 0xfffffffffffffffe 0x28 0");
-    EXPECT_EQ(win.openHandles(), 0u);
+    const struct {
+        const char* what;
+        std::set<std::string> enabledBefore;
+        const char* debugSecondCall;  // the second AdjustTokenPrivileges of SeDebugPrivilege
+    } cases[] = {
+        {"both held disabled", {}, "AdjustTokenPrivileges 0x100 0 1 20 0x2 4 null"},
+        {"debug held enabled", {"SeDebugPrivilege"}, "AdjustTokenPrivileges 0x100 0 1 20 0x2 16 null"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim::SimWindows w;
+        w.enabledPrivileges = c.enabledBefore;
+        ProcessPrimitives q(w, w);
+        EXPECT_TRUE(q.EnablePrivileges());
+        EXPECT_TRUE(w.impersonating);  // the thread had no token of its own
+        EXPECT_EQ(w.enabledPrivileges, (std::set<std::string>{"SeDebugPrivilege", "SeIncreaseBasePriorityPrivilege"}));
+        const auto adjust = w.callsOf("AdjustTokenPrivileges");
+        ASSERT_EQ(adjust.size(), 4u);
+        EXPECT_EQ(adjust[0], "AdjustTokenPrivileges 0x100 0 1 20 0 16 previous");
+        EXPECT_EQ(adjust[1], c.debugSecondCall);
+        EXPECT_EQ(adjust[3], "AdjustTokenPrivileges 0x100 0 1 14 0x2 4 null");
+        EXPECT_EQ(w.callsOf("OpenThreadToken")[0], "OpenThreadToken 0xfffffffffffffffe 0x28 0");
+        EXPECT_EQ(w.openHandles(), 0u);
+        // The impersonation lasts, and at its level the thread still opens processes.
+        w.addProcess(10);
+        EXPECT_TRUE(q.RestoreNormal(10));
+    }
 }
 
 TEST_F(PrimitivesTest, PrivilegesStopAtTheFirstFailure) {

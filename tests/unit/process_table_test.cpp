@@ -2,6 +2,7 @@
 // the foreground boost, discovery, the full table and the busiest-process load.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -229,13 +230,24 @@ TEST_F(ProcessTableTest, TheBusiestProcessLoadIsCappedAndSmoothedByTheCheckInter
     account(boosting());
     EXPECT_EQ(table.MaxCpuDelta, 100);
 
+    // 1 s takes the new load, 2 and 3 s the mean, 4 to 6 s two parts old to one part
+    // new; every division cuts off, none rounds.
     struct Case {
-        std::int32_t checksTime, old, gainPercent, expected;
+        std::int32_t checksTime, old;
+        std::uint64_t gain;
+        std::int32_t expected;
     };
-    const Case cases[] = {{1000, 40, 80, 80}, {2000, 40, 80, 60}, {3000, 40, 80, 60}, {6000, 40, 80, 53}};
+    const Case cases[] = {
+        {1000, 40, 20249999, 80},  // 80.99 %: 80
+        {2000, 41, 20249999, 60},  // (41 + 80) / 2 = 60.5
+        {3000, 40, 20000001, 60},
+        {4000, 40, 20250000, 53},  // (80 + 81) / 3 = 53.67
+        {5000, 41, 20000000, 54},
+        {6000, 40, 20000000, 53},
+    };
     for (const Case& c : cases) {
         cpuLoad = c.old;
-        gain(800, static_cast<std::uint64_t>(c.gainPercent) * 250000);
+        gain(800, c.gain);
         account(boosting(), c.checksTime);
         EXPECT_EQ(cpuLoad, c.expected) << c.checksTime;
     }
@@ -244,6 +256,19 @@ TEST_F(ProcessTableTest, TheBusiestProcessLoadIsCappedAndSmoothedByTheCheckInter
     cpuLoad = 50;
     account(BoostOptions{false, false, false, true});
     EXPECT_EQ(cpuLoad, 0);
+}
+
+// A program that becomes the foreground has run before: its entry starts from the
+// processor time it has used so far, so the next accounting counts only its gain.
+TEST_F(ProcessTableTest, ANewForegroundEntryStartsFromItsProcessorTimeSoFar) {
+    front(950);
+    table.TrackForeground(boosting(), kMainWindow);
+    ASSERT_EQ(table.ProcessCount(), 1);
+    EXPECT_EQ(table[0].CpuTime, static_cast<std::int64_t>(sim::kProcessKernelTime + sim::kProcessUserTime + 950));
+    gain(950, 7500000);  // 30 % of one processor over 2.5 s
+    account(boosting());
+    EXPECT_EQ(table.MaxCpuDelta, 30);
+    EXPECT_EQ(cpuLoad, 30);
 }
 
 TEST_F(ProcessTableTest, AFirstMeasurementOfItsWholeProcessorTimeStillGivesAtMostOneHundred) {
@@ -301,6 +326,74 @@ TEST_F(ProcessTableTest, DiscoveryStopsAtASnapshotThatCannotBeTakenOrRead) {
         EXPECT_EQ(table.ProcessCount(), 0) << call;
         EXPECT_EQ(win.openHandles(), 0u) << call;
     }
+}
+
+// The id index is a fixed array of 4096 slots with linear probing; a removal moves back
+// the ids after it that could not sit in their home slot. These cases are built from
+// the home slots as the index computes them; were its hash changed, they would only
+// lose their aim.
+class IdIndexTest : public ProcessTableTest {
+protected:
+    static std::size_t home(std::uint32_t pid) {
+        return static_cast<std::size_t>(((std::uint64_t{pid} + 1) * 0x9E3779B97F4A7C15ull) >> 52);
+    }
+    // Process ids (multiples of 4, as Windows gives them) by their home slot.
+    std::map<std::size_t, std::vector<std::uint32_t>> byHome;
+    IdIndexTest() {
+        for (std::uint32_t pid = 4; pid < 400000; pid += 4)
+            if (pid != win.currentProcessId) byHome[home(pid)].push_back(pid);  // discovery skips its own
+    }
+    // Tracked one after the other, so that each takes the next free slot of its run.
+    void track(std::initializer_list<std::uint32_t> pids) {
+        for (std::uint32_t pid : pids) {
+            win.addProcess(pid);
+            table.DiscoverProcesses();
+        }
+    }
+    void drop(std::uint32_t pid) {
+        win.endProcess(pid);
+        account(BoostOptions{false, false, false, true});
+    }
+    // Every id still in the table is found: discovery adds none of them again, and as
+    // the foreground each is boosted in its entry.
+    void expectEachFound(std::initializer_list<std::uint32_t> pids) {
+        const int count = table.ProcessCount();
+        ASSERT_EQ(count, static_cast<int>(pids.size()));
+        table.DiscoverProcesses();
+        EXPECT_EQ(table.ProcessCount(), count);
+        for (std::uint32_t pid : pids) {
+            front(pid);
+            table.TrackForeground(boosting(), kMainWindow);
+            EXPECT_EQ(table.ProcessCount(), count) << pid;
+            EXPECT_EQ(recorded(pid), kAbove) << pid;
+        }
+    }
+};
+
+TEST_F(IdIndexTest, ARemovalMovesBackTheIdsOfTheSameHomeSlotAfterIt) {
+    std::uint32_t a = 0, b = 0, c = 0, x = 0;
+    for (const auto& [h, pids] : byHome)
+        if (h + 1 < 4095 && pids.size() >= 3 && !byHome[h + 1].empty()) {
+            a = pids[0], b = pids[1], c = pids[2], x = byHome[h + 1][0];
+            break;
+        }
+    ASSERT_NE(x, 0u);
+    track({a, b, c, x});  // slots h, h+1, h+2 and, its home taken, h+3
+    drop(a);
+    expectEachFound({b, c, x});
+    drop(c);  // from the middle of the run
+    expectEachFound({b, x});
+}
+
+TEST_F(IdIndexTest, ARunWrapsPastTheLastSlot) {
+    ASSERT_GE(byHome[4095].size(), 2u);
+    ASSERT_FALSE(byHome[0].empty());
+    const std::uint32_t a = byHome[4095][0], c = byHome[4095][1], d = byHome[0][0];
+    track({a, d, c});  // slots 4095, 0 (d's own) and 1
+    drop(a);           // c moves back to 4095; d stays in its home slot 0
+    expectEachFound({d, c});
+    drop(c);
+    expectEachFound({d});
 }
 
 // The id index finds exactly the entries the table holds, whatever leaves it.

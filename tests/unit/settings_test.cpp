@@ -84,62 +84,127 @@ TEST_F(SettingsTest, WithoutAKeyTheDefaultsHoldAndTheFirstHideCreatesIt) {
     EXPECT_EQ(win.openHandles(), 0u);
 }
 
+// What one run saves the next reads, field by field, with every field holding a value
+// no other field holds, so that a value written or read under another field's name
+// shows. The switches can hold only on and off: the patterns give every two of them
+// a different sequence of states over the round trips (the first two are each other's
+// complement, alternating across the switches). Each value is also checked in the key
+// by its name, so that a write and a read swapped alike do not cancel out.
 TEST_F(SettingsTest, WhatOneRunSavesTheNextReads) {
-    auto& f = start();
-    f.TrackBarLow->userMoveTo(30);
-    f.TrackBarHigh->userMoveTo(60);
-    f.TrackBarTime->userMoveTo(7);
-    f.TrackBarChecks->userMoveTo(3);
-    f.TrackBarTemp->userMoveTo(70);
-    f.TrackBarIdle->userMoveTo(12);
-    for (ui::CheckBox* c : {f.CheckBoxDC, f.CheckBoxBoostProc, f.CheckBoxBoostP, f.CheckBoxCore0}) c->setChecked(true);
-    f.CheckBoxIdle->setChecked(false);
-    for (ui::Action* a : {f.PauseAction, f.ActionBoost, f.ActionSaver}) a->setChecked(true);
-    f.ActionTemp->setChecked(false);
-    f.LowSchemeGuid = kBalanced;
-    f.HighSchemeGuid = kHigh;
-    f.LowestSchemeGuid = kBalanced;
-    auto& row = f.Profiles.ProgramProfiles[12];
-    f.Profiles.setClassName(12, "Notepad");
-    row.ProfileScheme = kHigh;
-    row.ProfileCoreStart = 3;
-    row.ProfileCoreEnd = 1;
-    row.ProfileEvenCores = true;
-    row.ProfileCpuPriority = 0;
-    row.ProfileIoPriority = 3;
-    row.ProfileAppliedPid = 44;
-    f.hide();
+    using Form = app::TStellmarkForm;
+    struct Switch {
+        const char* value;
+        ui::Action* Form::*action;
+        ui::CheckBox* Form::*box;
+    };
+    // In the order of the save.
+    const Switch switches[] = {{"paused", &Form::PauseAction, nullptr},       {"checktemp", &Form::ActionTemp, nullptr},
+                               {"checkidle", nullptr, &Form::CheckBoxIdle},   {"checkDC", nullptr, &Form::CheckBoxDC},
+                               {"BoostForeground", &Form::ActionBoost, nullptr},
+                               {"BoostProcesses", nullptr, &Form::CheckBoxBoostProc},
+                               {"BoostMax", nullptr, &Form::CheckBoxBoostP},
+                               {"SingleCoreLoad", nullptr, &Form::CheckBoxCore0},
+                               {"EnergySaver", &Form::ActionSaver, nullptr}};
+    auto isOn = [](Form& f, const Switch& s) { return s.action ? (f.*s.action)->checked() : (f.*s.box)->checked(); };
+    auto turn = [](Form& f, const Switch& s, bool on) {
+        if (s.action) (f.*s.action)->setChecked(on);
+        else (f.*s.box)->setChecked(on);
+    };
+    const char* patterns[] = {"101010101", "010101010", "001100110", "000011110", "000000001"};
+    // Two schemes of the rows besides the three standard ones, so that no row scheme
+    // equals a scheme choice.
+    const Guid rowSchemes[] = {guidFromText("{5ca1ab1e-0001-4000-8000-000000000001}"),
+                               guidFromText("{5ca1ab1e-0002-4000-8000-000000000002}")};
+    win.addScheme(platform::guidToText(rowSchemes[0]), u"Games");
+    win.addScheme(platform::guidToText(rowSchemes[1]), u"Quiet");
+    const Guid standard[] = {kSaver, kBalanced, kHigh};
+    // Start core, end core, CPU and I/O priority: four different numbers in a row, and
+    // each field different from the same field of the next row.
+    const std::int32_t rowNumbers[][4] = {{1, 3, 0, 2}, {2, 0, 3, 1}, {3, 1, 2, 0}, {0, 2, 1, 3}, {4, 1, 3, 0}};
+    const int rows[] = {1, 12};  // "class1" is a prefix of "class12"
 
-    form.reset();
-    auto& g = create();
-    EXPECT_EQ(g.LowCpu, 30);
-    EXPECT_EQ(g.HighCpu, 60);
-    EXPECT_EQ(g.MinTime, 7000);
-    EXPECT_EQ(g.ChecksTime, 3000);
-    EXPECT_EQ(g.TrackBarTemp->position(), 70);
-    EXPECT_EQ(g.TrackBarIdle->position(), 12);
-    EXPECT_TRUE(g.CheckBoxDC->checked() && g.CheckBoxBoostProc->checked() && g.CheckBoxBoostP->checked() &&
-                g.CheckBoxCore0->checked() && g.PauseAction->checked() && g.ActionBoost->checked() &&
-                g.ActionSaver->checked());
-    EXPECT_FALSE(g.CheckBoxIdle->checked() || g.ActionTemp->checked());
-    EXPECT_FALSE(g.Active);  // the pause was applied by the start sequence
-    EXPECT_EQ(g.LowSchemeGuid, kBalanced);
-    EXPECT_EQ(g.HighSchemeGuid, kHigh);
-    EXPECT_EQ(g.LowestSchemeGuid, kBalanced);
-    const auto& back = g.Profiles.ProgramProfiles[12];
-    EXPECT_EQ(g.Profiles.className(12), "Notepad");
-    EXPECT_EQ(back.ProfileScheme, kHigh);
-    EXPECT_EQ(back.ProfileCoreStart, 3);
-    EXPECT_EQ(back.ProfileCoreEnd, 1);
-    EXPECT_TRUE(back.ProfileEvenCores);
-    EXPECT_EQ(back.ProfileCpuPriority, 0);
-    EXPECT_EQ(back.ProfileIoPriority, 3);
-    EXPECT_EQ(back.ProfileAppliedPid, 0u);  // not stored
-    for (int i = 0; i < 12; ++i) EXPECT_FALSE(g.Profiles.ProgramProfiles[i].defined());
-    // A class is text with its terminating null.
-    EXPECT_EQ(stored("class12")->type, platform::REG_SZ_);
-    EXPECT_EQ(stored("class12")->data, utf16z("Notepad"));
-    EXPECT_EQ(stored("Ceven12")->data, (Bytes{1, 0, 0, 0}));
+    for (int k = 0; k < 5; ++k) {
+        SCOPED_TRACE("pattern " + std::to_string(k));
+        win.registry.clear();
+        form.reset();
+        auto& f = start();
+        // Six numbers that differ from each other and from the last pattern's.
+        f.TrackBarLow->userMoveTo(21 + k);
+        f.TrackBarHigh->userMoveTo(63 + k);
+        f.TrackBarTime->userMoveTo(8 + k);
+        f.TrackBarChecks->userMoveTo(2 + k);
+        f.TrackBarTemp->userMoveTo(71 + k);
+        f.TrackBarIdle->userMoveTo(11 + k);
+        for (int i = 0; i < 9; ++i) turn(f, switches[i], patterns[k][i] == '1');
+        f.LowSchemeGuid = standard[k % 3];
+        f.HighSchemeGuid = standard[(k + 1) % 3];
+        f.LowestSchemeGuid = standard[(k + 2) % 3];
+        for (int r = 0; r < 2; ++r) {
+            const std::int32_t* n = rowNumbers[(k + r) % 5];
+            auto& row = f.Profiles.ProgramProfiles[rows[r]];
+            f.Profiles.setClassName(rows[r], "Program" + std::to_string(rows[r]) + "-" + std::to_string(k));
+            row.ProfileScheme = rowSchemes[(k + r) % 2];
+            row.ProfileCoreStart = n[0];
+            row.ProfileCoreEnd = n[1];
+            row.ProfileEvenCores = (k + r) % 2 == 0;
+            row.ProfileCpuPriority = n[2];
+            row.ProfileIoPriority = n[3];
+            row.ProfileAppliedPid = 44;
+        }
+        f.hide();
+
+        // In the key, by name.
+        for (int i = 0; i < 9; ++i)
+            EXPECT_EQ(win.regDword(kKey, switches[i].value), patterns[k][i] == '1' ? 1u : 0u) << switches[i].value;
+        const std::pair<const char*, std::int32_t> numbers[] = {{"lowcpu", 21 + k},          {"highcpu", 63 + k},
+                                                                 {"mintime", (8 + k) * 1000}, {"checkstime", (2 + k) * 1000},
+                                                                 {"templimit", 71 + k},       {"idletime", 11 + k}};
+        for (auto [value, n] : numbers) EXPECT_EQ(win.regDword(kKey, value), static_cast<std::uint32_t>(n)) << value;
+        EXPECT_EQ(stored("lowscheme")->data, guidBytes(standard[k % 3]));
+        EXPECT_EQ(stored("highscheme")->data, guidBytes(standard[(k + 1) % 3]));
+        EXPECT_EQ(stored("lowestscheme")->data, guidBytes(standard[(k + 2) % 3]));
+        for (int r = 0; r < 2; ++r) {
+            const std::string d = std::to_string(rows[r]);
+            const std::int32_t* n = rowNumbers[(k + r) % 5];
+            EXPECT_EQ(stored("class" + d)->data, utf16z("Program" + d + "-" + std::to_string(k)));
+            EXPECT_EQ(stored("scheme" + d)->data, guidBytes(rowSchemes[(k + r) % 2]));
+            EXPECT_EQ(win.regDword(kKey, "Cstart" + d), static_cast<std::uint32_t>(n[0])) << d;
+            EXPECT_EQ(win.regDword(kKey, "Cend" + d), static_cast<std::uint32_t>(n[1])) << d;
+            EXPECT_EQ(win.regDword(kKey, "Ceven" + d), (k + r) % 2 == 0 ? 1u : 0u) << d;
+            EXPECT_EQ(win.regDword(kKey, "CPUpriority" + d), static_cast<std::uint32_t>(n[2])) << d;
+            EXPECT_EQ(win.regDword(kKey, "IOpriority" + d), static_cast<std::uint32_t>(n[3])) << d;
+        }
+
+        // Read back by the next run.
+        form.reset();
+        auto& g = create();
+        for (int i = 0; i < 9; ++i) EXPECT_EQ(isOn(g, switches[i]), patterns[k][i] == '1') << switches[i].value;
+        EXPECT_EQ(g.Active, patterns[k][0] == '0');  // the pause was applied by the start sequence
+        EXPECT_EQ(g.LowCpu, 21 + k);
+        EXPECT_EQ(g.HighCpu, 63 + k);
+        EXPECT_EQ(g.MinTime, (8 + k) * 1000);
+        EXPECT_EQ(g.ChecksTime, (2 + k) * 1000);
+        EXPECT_EQ(g.TrackBarTemp->position(), 71 + k);
+        EXPECT_EQ(g.TrackBarIdle->position(), 11 + k);
+        EXPECT_EQ(g.LowSchemeGuid, standard[k % 3]);
+        EXPECT_EQ(g.HighSchemeGuid, standard[(k + 1) % 3]);
+        EXPECT_EQ(g.LowestSchemeGuid, standard[(k + 2) % 3]);
+        for (int r = 0; r < 2; ++r) {
+            const std::int32_t* n = rowNumbers[(k + r) % 5];
+            const auto& back = g.Profiles.ProgramProfiles[rows[r]];
+            EXPECT_EQ(g.Profiles.className(rows[r]), "Program" + std::to_string(rows[r]) + "-" + std::to_string(k));
+            EXPECT_EQ(back.ProfileScheme, rowSchemes[(k + r) % 2]);
+            EXPECT_EQ(back.ProfileCoreStart, n[0]);
+            EXPECT_EQ(back.ProfileCoreEnd, n[1]);
+            EXPECT_EQ(back.ProfileEvenCores, (k + r) % 2 == 0);
+            EXPECT_EQ(back.ProfileCpuPriority, n[2]);
+            EXPECT_EQ(back.ProfileIoPriority, n[3]);
+            EXPECT_EQ(back.ProfileAppliedPid, 0u);  // not stored
+        }
+        for (int i = 0; i < 14; ++i) {
+            if (i != rows[0] && i != rows[1]) EXPECT_FALSE(g.Profiles.ProgramProfiles[i].defined()) << i;
+        }
+    }
 }
 
 TEST_F(SettingsTest, EveryHideSavesAndTheFirstCloseWritesTheNoticeFlag) {

@@ -2,6 +2,10 @@
 // that the tests built on it prove something.
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+#include <vector>
+
 #include "sim/sim_windows.h"
 
 namespace {
@@ -33,6 +37,59 @@ TEST(SimProcesses, AProcessOpensOnlyWithRightsItAllowsAndEachCallNeedsItsRight) 
     EXPECT_TRUE(win.CloseHandle(set));
     EXPECT_FALSE(win.CloseHandle(set));
     EXPECT_EQ(win.openHandles(), 0u);
+}
+
+// The previous state lists only what the call changed; a record too small for it
+// fails the call and changes nothing.
+TEST(SimProcesses, AdjustTokenPrivilegesReportsOnlyTheChangedPrivileges) {
+    sim::SimWindows win;
+    win.ImpersonateSelf(platform::SecurityImpersonation_);
+    platform::Handle token = 0;
+    ASSERT_TRUE(win.OpenThreadToken(platform::CURRENT_THREAD, 0x28, false, token));
+    const platform::TokenPrivileges disable{1, 20, 0, 0}, enable{1, 20, 0, platform::SE_PRIVILEGE_ENABLED_};
+    platform::TokenPrivileges previous{7, 7, 7, 7};
+    std::uint32_t size = 0;
+    // Held disabled, asked disabled: nothing changed, only the count is written.
+    EXPECT_TRUE(win.AdjustTokenPrivileges(token, false, &disable, 16, &previous, &size));
+    EXPECT_EQ(win.GetLastError(), 0u);
+    EXPECT_EQ(size, 4u);
+    EXPECT_EQ(previous.privilegeCount, 0u);
+    EXPECT_EQ(previous.luidLow, 7u);
+    EXPECT_TRUE(win.AdjustTokenPrivileges(token, false, &enable, 16, &previous, &size));
+    EXPECT_EQ(size, 16u);
+    EXPECT_EQ(previous.privilegeCount, 1u);
+    EXPECT_EQ(previous.luidLow, 20u);
+    EXPECT_EQ(previous.attributes, 0u);  // it was disabled
+    EXPECT_EQ(win.enabledPrivileges, std::set<std::string>{"SeDebugPrivilege"});
+    // Disabling it now needs room for one entry.
+    EXPECT_FALSE(win.AdjustTokenPrivileges(token, false, &disable, 4, &previous, &size));
+    EXPECT_EQ(win.GetLastError(), 122u);
+    EXPECT_EQ(size, 16u);
+    EXPECT_EQ(win.enabledPrivileges.size(), 1u);
+    // An empty record changes nothing and succeeds.
+    const platform::TokenPrivileges none{0, 20, 0, 0};
+    EXPECT_TRUE(win.AdjustTokenPrivileges(token, false, &none, 4, nullptr, nullptr));
+    EXPECT_EQ(win.GetLastError(), 0u);
+    EXPECT_EQ(win.enabledPrivileges.size(), 1u);
+    // A privilege the token lacks: success with ERROR_NOT_ALL_ASSIGNED, nothing listed.
+    win.heldPrivileges.erase("SeIncreaseBasePriorityPrivilege");
+    const platform::TokenPrivileges lacking{1, 14, 0, platform::SE_PRIVILEGE_ENABLED_};
+    EXPECT_TRUE(win.AdjustTokenPrivileges(token, false, &lacking, 16, &previous, &size));
+    EXPECT_EQ(win.GetLastError(), 1300u);
+    EXPECT_EQ(previous.privilegeCount, 0u);
+    win.CloseHandle(token);
+}
+
+TEST(SimProcesses, ImpersonatingBelowImpersonationLevelOpensNoProcess) {
+    for (int level = 0; level <= 3; ++level) {
+        sim::SimWindows win;
+        win.addProcess(10);
+        ASSERT_TRUE(win.ImpersonateSelf(level));
+        const platform::Handle h = win.OpenProcess(0x200, false, 10);
+        EXPECT_EQ(h != 0, level >= platform::SecurityImpersonation_) << level;
+        if (h) win.CloseHandle(h);
+        else EXPECT_EQ(win.GetLastError(), 1346u) << level;  // ERROR_BAD_IMPERSONATION_LEVEL
+    }
 }
 
 TEST(SimProcesses, ThrottlingGoesOnlyThroughTheResolvedEntryPoint) {

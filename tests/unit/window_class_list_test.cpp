@@ -72,13 +72,16 @@ TEST_F(WindowListTest, ListsVisibleProgramWindowsInZOrderAndLeavesOutTheRest) {
     // The shell's desktop window and the desktop itself, were they enumerated.
     win.shellWindow = win.addWindow("ShellDesktop", "Desktop");
     win.desktopWindow = win.addWindow("DesktopRoot", "Desktop");
+    // The names are compared case-sensitively: other spellings are other classes.
+    for (const char* cls : {"button", "basebar", "tquorveltaform"}) win.addWindow(cls, "Listed");
     win.addWindow("Zed", "Last");
 
     list.addItem("old entry");
     list.setItemIndex(0);
     listing.FillWindowClassList(list);
     EXPECT_EQ(list.items(), (std::vector<std::string>{"Notepad = Untitled - Notepad", "Minimised = Still listed",
-                                                      "Notepad = Untitled - Notepad", "Zed = Last"}));
+                                                      "Notepad = Untitled - Notepad", "button = Listed",
+                                                      "basebar = Listed", "tquorveltaform = Listed", "Zed = Last"}));
     EXPECT_EQ(list.itemIndex(), -1);
 }
 
