@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <unordered_map>
 
+#include "ui/design.h"
+
 namespace ui::win32 {
 
 namespace {
@@ -138,9 +140,14 @@ private:
     }
     DWORD exStyle() const { return form_ && form_->dialogBorder ? WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT : 0; }
 
-    UINT layoutDpi() const;
     HFONT makeFont() const;
-    void place(const RECT* suggested);
+    // The density and the screen rectangle of the window at a screen density: its
+    // design scaled to that density, shrunk where it would not fit the work area of
+    // its monitor; centred on the owner, the screen or a rectangle the system suggests.
+    ui::WindowPlace fitted(UINT screenDpi, const RECT* suggested) const;
+    void place(UINT screenDpi, const RECT* suggested);
+    // New fonts and positions for every control after a change of density.
+    void rescale(UINT dpi);
 
     Win32Backend& backend_;
     Form* form_;
@@ -916,7 +923,7 @@ void FormWindow::create() {
                             0, owner_, nullptr, backend_.instance(), static_cast<NativeWindow*>(this));
     if (!hwnd_) throw std::runtime_error("Cannot create the window of " + form.name());
     form.setHandle(reinterpret_cast<std::uintptr_t>(hwnd_));
-    dpi_ = layoutDpi();
+    dpi_ = static_cast<UINT>(fitted(realDpi(), nullptr).dpi);
     font_ = makeFont();
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
@@ -927,7 +934,7 @@ void FormWindow::create() {
     }
     if (UINT restart = backend_.taskbarCreatedMessage(); restart && backend_.system().ChangeWindowMessageFilterEx)
         backend_.system().ChangeWindowMessageFilterEx(hwnd_, restart, MSGFLT_ALLOW, nullptr);
-    place(nullptr);
+    place(realDpi(), nullptr);
 }
 
 void FormWindow::createPeer(Control& c) {
@@ -996,7 +1003,7 @@ void FormWindow::apply(Prop what) {
         case Prop::Caption: SetWindowTextW(hwnd_, widen(form.caption()).c_str()); break;
         case Prop::Visible: ShowWindow(hwnd_, form.visible() ? SW_SHOW : SW_HIDE); break;
         case Prop::Enabled: EnableWindow(hwnd_, form.enabled()); break;
-        case Prop::Bounds: place(nullptr); break;
+        case Prop::Bounds: place(realDpi(), nullptr); break;
         case Prop::Front:
             if (!form.visible()) break;
             if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
@@ -1012,8 +1019,6 @@ UINT FormWindow::realDpi() const {
         if (UINT d = backend_.system().GetDpiForWindow(hwnd_)) return d;
     return backend_.systemDpi();
 }
-
-UINT FormWindow::layoutDpi() const { return form_ && form_->application().scaled ? realDpi() : 96; }
 
 int FormWindow::smallIconSize() const {
     if (backend_.system().GetSystemMetricsForDpi)
@@ -1045,31 +1050,35 @@ HFONT FormWindow::makeFont() const {
     return CreateFontIndirectW(&lf);
 }
 
-void FormWindow::place(const RECT* suggested) {
-    Form& form = *form_;
-    RECT r{0, 0, scale(form.clientWidth()), scale(form.clientHeight())};
+ui::WindowPlace FormWindow::fitted(UINT screenDpi, const RECT* suggested) const {
+    const Form& form = *form_;
+    // The frame is the system's, drawn at the screen's density whatever the design's.
+    RECT frame{0, 0, 0, 0};
     if (backend_.system().AdjustWindowRectExForDpi)
-        backend_.system().AdjustWindowRectExForDpi(&r, style(), FALSE, exStyle(), realDpi());
+        backend_.system().AdjustWindowRectExForDpi(&frame, style(), FALSE, exStyle(), screenDpi);
     else
-        AdjustWindowRectEx(&r, style(), FALSE, exStyle());
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    int x, y;
-    if (suggested) {
-        x = suggested->left;
-        y = suggested->top;
-    } else {
-        // Centred on the owner or the screen, but never with the title bar out of reach.
-        MONITORINFO mi{};
-        mi.cbSize = sizeof mi;
-        GetMonitorInfoW(MonitorFromWindow(owner_ ? owner_ : hwnd_, MONITOR_DEFAULTTOPRIMARY), &mi);
-        RECT around = mi.rcMonitor;
-        if (owner_ && IsWindowVisible(owner_)) GetWindowRect(owner_, &around);
-        x = around.left + (around.right - around.left - w) / 2;
-        y = around.top + (around.bottom - around.top - h) / 2;
-        x = std::max(x, static_cast<int>(mi.rcWork.left));
-        y = std::max(y, static_cast<int>(mi.rcWork.top));
+        AdjustWindowRectEx(&frame, style(), FALSE, exStyle());
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    HMONITOR monitor = suggested ? MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST)
+                                 : MonitorFromWindow(owner_ ? owner_ : hwnd_, MONITOR_DEFAULTTOPRIMARY);
+    if (!GetMonitorInfoW(monitor, &mi)) {
+        mi.rcMonitor = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        mi.rcWork = mi.rcMonitor;
     }
-    SetWindowPos(hwnd_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT around = suggested ? *suggested : mi.rcMonitor;
+    if (!suggested && owner_ && IsWindowVisible(owner_)) GetWindowRect(owner_, &around);
+    auto area = [](const RECT& r) { return ui::Area{r.left, r.top, r.right, r.bottom}; };
+    const int dpi = form.application().scaled ? static_cast<int>(screenDpi) : 96;
+    return ui::fitToWorkArea(dpi, form.clientWidth(), form.clientHeight(), frame.right - frame.left,
+                             frame.bottom - frame.top, area(around), area(mi.rcWork));
+}
+
+void FormWindow::place(UINT screenDpi, const RECT* suggested) {
+    const ui::WindowPlace p = fitted(screenDpi, suggested);
+    if (static_cast<UINT>(p.dpi) != dpi_) rescale(static_cast<UINT>(p.dpi));
+    SetWindowPos(hwnd_, nullptr, p.bounds.left, p.bounds.top, p.bounds.width(), p.bounds.height(),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HWND FormWindow::windowFor(const Control* c) const {
@@ -1180,8 +1189,12 @@ void FormWindow::dpiChanged(UINT dpi, const RECT& suggested) {
                      suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
         return;
     }
+    place(dpi, &suggested);
+    for (TrayPeer* t : trays_) t->apply(Prop::Icon);
+}
+
+void FormWindow::rescale(UINT dpi) {
     dpi_ = dpi;
-    place(&suggested);
     // The controls still draw with the old fonts until they have the new ones.
     const HFONT old = font_;
     if (HFONT f = makeFont()) font_ = f;
@@ -1195,7 +1208,6 @@ void FormWindow::dpiChanged(UINT dpi, const RECT& suggested) {
     if (old && old != font_) DeleteObject(old);
     for (auto& [key, f] : oldFonts) DeleteObject(f);
     if (tooltip_) SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, scale(420));
-    for (TrayPeer* t : trays_) t->apply(Prop::Icon);
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
