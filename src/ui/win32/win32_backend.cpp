@@ -202,6 +202,8 @@ public:
     virtual void layout();
     // The system colour behind this window's children.
     virtual int background() const { return COLOR_BTNFACE; }
+    // The window this control's window is a child of.
+    virtual HWND parentWindow() const { return fw_.windowFor(c_.parent()); }
 
     HWND hwnd() const { return hwnd_; }
     Control& control() const { return c_; }
@@ -222,7 +224,7 @@ void ControlPeer::createWindow(const wchar_t* cls, DWORD style, DWORD exStyle, c
     if (shown()) style |= WS_VISIBLE;
     if (!c_.enabled()) style |= WS_DISABLED;
     hwnd_ = CreateWindowExW(exStyle | WS_EX_NOPARENTNOTIFY, cls, widen(text).c_str(), style, 0, 0, 0, 0,
-                            fw_.windowFor(c_.parent()), reinterpret_cast<HMENU>(static_cast<INT_PTR>(fw_.nextId())),
+                            parentWindow(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(fw_.nextId())),
                             fw_.backend().instance(), param);
     if (!hwnd_) throw std::runtime_error("Cannot create the window of " + c_.name());
     send(WM_SETFONT, reinterpret_cast<WPARAM>(fw_.fontFor(c_)), FALSE);
@@ -377,29 +379,40 @@ private:
     bool settingText_ = false;
 };
 
-// An image button: an owner-drawn static, which never takes the focus.
+// An image button: an owner-drawn button, so that Tab reaches it and Space clicks it.
 class ImageButtonPeer : public ControlPeer {
 public:
     using ControlPeer::ControlPeer;
-    void create() override { createWindow(WC_STATICW, SS_OWNERDRAW | SS_NOTIFY, 0, ""); }
+    void create() override { createWindow(WC_BUTTONW, BS_OWNERDRAW | WS_TABSTOP, 0, ""); }
     void apply(Prop what) override {
         if (what == Prop::ImageIndex) InvalidateRect(hwnd_, nullptr, TRUE);
         else if (what != Prop::Caption) ControlPeer::apply(what);
     }
     // A quick second click arrives as a double click; it counts as a click.
     bool command(UINT code) override {
-        if (code != STN_CLICKED && code != STN_DBLCLK) return false;
+        if (code != BN_CLICKED && code != BN_DOUBLECLICKED) return false;
         button().userClick();
         return true;
     }
     bool draw(const DRAWITEMSTRUCT& d) override {
         const int colour = fw_.backgroundOf(GetParent(hwnd_));
-        const COLORREF back = GetSysColor(colour);
         FillRect(d.hDC, &d.rcItem, GetSysColorBrush(colour));
-        if (!button().showsImage()) return true;
+        drawImage(d, GetSysColor(colour));
+        if ((d.itemState & ODS_FOCUS) && !(d.itemState & ODS_NOFOCUSRECT)) {
+            RECT r = d.rcItem;
+            InflateRect(&r, -1, -1);
+            DrawFocusRect(d.hDC, &r);
+        }
+        return true;
+    }
+
+private:
+    ImageButton& button() const { return static_cast<ImageButton&>(c_); }
+    void drawImage(const DRAWITEMSTRUCT& d, COLORREF back) const {
+        if (!button().showsImage()) return;
         const ImageList& list = *button().images;
         const auto& pixels = list.images[static_cast<size_t>(button().imageIndex())];
-        if (pixels.size() < static_cast<size_t>(list.width) * static_cast<size_t>(list.height)) return true;
+        if (pixels.size() < static_cast<size_t>(list.width) * static_cast<size_t>(list.height)) return;
         // Blended over the background here, so plain GDI can show it at any size.
         std::vector<std::uint32_t> shown(pixels.size());
         for (size_t i = 0; i < pixels.size(); ++i) shown[i] = over(pixels[i], back);
@@ -414,11 +427,7 @@ public:
         StretchDIBits(d.hDC, d.rcItem.left, d.rcItem.top, d.rcItem.right - d.rcItem.left,
                       d.rcItem.bottom - d.rcItem.top, 0, 0, list.width, list.height, shown.data(), &bi,
                       DIB_RGB_COLORS, SRCCOPY);
-        return true;
     }
-
-private:
-    ImageButton& button() const { return static_cast<ImageButton&>(c_); }
     static std::uint32_t over(std::uint32_t argb, COLORREF back) {
         const std::uint32_t a = argb >> 24;
         auto mix = [a](std::uint32_t fg, std::uint32_t bg) { return (fg * a + bg * (255 - a)) / 255; };
@@ -656,7 +665,9 @@ private:
 
 class PagePeer;
 
-// The tab control; its pages are child windows inside its display area.
+// The tab control. Its pages are windows beside it, over its display area and above
+// it in the Z order: as its children the dialog keys (Tab, Alt+letter) would never
+// reach their controls.
 class PageControlPeer : public ControlPeer {
 public:
     using ControlPeer::ControlPeer;
@@ -679,10 +690,12 @@ public:
     void layout() override;
     bool notify(const NMHDR& n, LRESULT& result) override {
         if (n.code == static_cast<UINT>(TCN_SELCHANGING)) {
-            // Moving the focus off the page first lets an edit on it end its editing
-            // before the page changes.
-            HWND focus = GetFocus();
-            if (focus && IsChild(hwnd_, focus)) SetFocus(hwnd_);
+            // A click or an arrow key has put the focus on the tab row, or it is still
+            // on the page: moving it off the page first lets an edit there end its
+            // editing before the page changes. The toolkit hears where the focus is,
+            // so that a handler that moves it on really moves it, every time.
+            if (focusOnAPage()) SetFocus(hwnd_);
+            if (Form* form = c_.form()) form->moveFocus(&c_);
             result = FALSE;
             return true;
         }
@@ -715,6 +728,7 @@ public:
 private:
     PageControl& control() const { return static_cast<PageControl&>(c_); }
     void showActivePage();
+    bool focusOnAPage() const;
 };
 
 // Pages and panels: windows of the toolkit's own class that pass their children's
@@ -744,10 +758,15 @@ public:
     void layout() override {
         if (!isPage()) return ControlPeer::layout();
         auto* tabs = dynamic_cast<PageControlPeer*>(c_.parent()->peer());
-        if (!hwnd_ || !tabs) return;
-        const RECT r = tabs->displayRect();
+        if (!hwnd_ || !tabs || !tabs->hwnd()) return;
+        RECT r = tabs->displayRect();
+        MapWindowPoints(tabs->hwnd(), GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
         SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    // A page lies beside its tab control, in the tab control's parent.
+    HWND parentWindow() const override {
+        return isPage() ? fw_.windowFor(c_.parent()->parent()) : ControlPeer::parentWindow();
     }
     int background() const override {
         return isPage() && fw_.backend().themed() ? COLOR_WINDOW : COLOR_BTNFACE;
@@ -791,6 +810,15 @@ void PageControlPeer::layout() {
     ControlPeer::layout();
     for (Panel* page : control().pages())
         if (auto* p = dynamic_cast<ControlPeer*>(page->peer())) p->layout();
+}
+
+bool PageControlPeer::focusOnAPage() const {
+    HWND focus = GetFocus();
+    if (!focus) return false;
+    for (Panel* page : control().pages())
+        if (auto* p = dynamic_cast<ControlPeer*>(page->peer()); p && p->hwnd())
+            if (focus == p->hwnd() || IsChild(p->hwnd(), focus)) return true;
+    return false;
 }
 
 void PageControlPeer::showActivePage() {
@@ -968,13 +996,15 @@ void FormWindow::createPeer(Control& c) {
 }
 
 void FormWindow::finish() {
-    // Page controls and panels lie below their siblings, so that a control placed
-    // over them (a label on the tab row) shows; new windows go to the bottom.
-    for (ControlPeer* p : peers_) {
-        const Kind k = p->control().kind();
-        if (p->hwnd() && (k == Kind::PageControl || k == Kind::Panel))
-            SetWindowPos(p->hwnd(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
+    // The Z order is the order of the Tab key. New windows go to the bottom, so it is
+    // the creation order; then panels and, below them, page controls go to the
+    // bottom, so that a control placed over them (a label on the tab row) and the
+    // pages over a tab control's display area show. Tab then runs through the page,
+    // the controls beside it and the bottom panel, then to the tab row.
+    for (Kind kind : {Kind::Panel, Kind::PageControl})
+        for (ControlPeer* p : peers_)
+            if (p->hwnd() && p->control().kind() == kind)
+                SetWindowPos(p->hwnd(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 LRESULT FormWindow::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

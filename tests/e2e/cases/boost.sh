@@ -125,7 +125,7 @@ case_profile_row_edited_applied_and_saved() {
     local class_list scheme_list cpu_button
     class_list=$(nth_child ComboBox 1)
     scheme_list=$(nth_child ComboBox 2)
-    cpu_button=$(nth_child Static 1 "")
+    cpu_button=$(nth_child Button 2 "") # after the line's even-core box, also a button without text
     [[ -n $class_list && -n $scheme_list && -n $cpu_button ]] || { fail "line 1 has not its controls"; return; }
     drv combo "$scheme_list"
     local high_index
