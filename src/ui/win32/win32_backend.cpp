@@ -1050,6 +1050,8 @@ UINT FormWindow::realDpi() const {
     return backend_.systemDpi();
 }
 
+// The size the notification area asks for: the small-icon size at the density of the
+// window's monitor, which is the taskbar's while the window is on it.
 int FormWindow::smallIconSize() const {
     if (backend_.system().GetSystemMetricsForDpi)
         return backend_.system().GetSystemMetricsForDpi(SM_CXSMICON, realDpi());
@@ -1299,6 +1301,7 @@ Win32Backend::Win32Backend(HINSTANCE instance) : instance_(instance) {
     lookUp(system_.GetSystemMetricsForDpi, user32, "GetSystemMetricsForDpi");
     lookUp(system_.ChangeWindowMessageFilterEx, user32, "ChangeWindowMessageFilterEx");
     system_.IsAppThemed = uxtheme_.function<decltype(system_.IsAppThemed)>("IsAppThemed");
+    lookUp(system_.LoadIconWithScaleDown, GetModuleHandleW(L"comctl32.dll"), "LoadIconWithScaleDown");
 }
 
 Win32Backend::~Win32Backend() {
@@ -1311,7 +1314,12 @@ HICON Win32Backend::icon(int id, int size) {
     if (id <= 0) return nullptr;
     const auto key = std::make_pair(id, size);
     if (const auto it = icons_.find(key); it != icons_.end()) return it->second;
-    auto icon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+    // The icons hold the sizes of the usual scales; another size is made from the next
+    // larger image, which stays sharper than the stretch of the nearest one.
+    HICON icon = nullptr;
+    if (!system_.LoadIconWithScaleDown ||
+        FAILED(system_.LoadIconWithScaleDown(instance_, MAKEINTRESOURCEW(id), size, size, &icon)))
+        icon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
     icons_[key] = icon;
     return icon;
 }
