@@ -43,13 +43,19 @@ KEYBOARD_EDITOR_WALK=(
     "bottom|Button|&Close"
 )
 
-# keyboard_page <tab text>: the page's window and, in $CASE_DIR/page.txt, its children
-# in Z order; sets PAGE, BOTTOM (the bottom panel) and PANEL (a panel on the page).
+# keyboard_page <tab text>: waits up to 5 s for the page to show; its window and, in
+# $CASE_DIR/page.txt, its children in Z order. Sets PAGE, BOTTOM (the bottom panel),
+# PANEL (a panel on the page) and CLOSE (the Close button).
 keyboard_page() {
-    drv list-children "$HWND" || { fail "cannot list the main window's controls"; return 1; }
-    cp "$D_OUT" "$CASE_DIR/children.txt"
-    PAGE=$(sed -n "s/^child=\([^ ]*\) parent=[^ ]* id=[^ ]* visible=1 class=$CLASS text=$1\$/\1/p" "$D_OUT" | head -n 1)
+    local until=$((SECONDS + 5))
+    while :; do
+        drv list-children "$HWND" || { fail "cannot list the main window's controls"; return 1; }
+        PAGE=$(sed -n "s/^child=\([^ ]*\) parent=[^ ]* id=[^ ]* visible=1 class=$CLASS text=$1\$/\1/p" "$D_OUT" | head -n 1)
+        [[ -n $PAGE ]] || ((SECONDS >= until)) || { sleep 0.1; continue; }
+        break
+    done
     BOTTOM=$(sed -n 's/^child=[^ ]* parent=\([^ ]*\) id=[^ ]* visible=[01] class=Button text=&Close$/\1/p' "$D_OUT")
+    CLOSE=$(sed -n 's/^child=\([^ ]*\) parent=[^ ]* id=[^ ]* visible=[01] class=Button text=&Close$/\1/p' "$D_OUT")
     [[ -n $PAGE && -n $BOTTOM ]] || { fail "no visible page '$1' or no bottom panel"; return 1; }
     PANEL=$(sed -n "s/^child=\([^ ]*\) parent=$PAGE id=[^ ]* visible=[01] class=$CLASS .*/\1/p" "$D_OUT" | head -n 1)
     grep "^child=[^ ]* parent=$PAGE " "$D_OUT" >"$CASE_DIR/page.txt"
@@ -90,6 +96,16 @@ walk_reached() {
 # focused_control: the control that had the focus at the end of the last keys command.
 focused_control() { sed -n 's/^focus=[^ ]* control=\([^ ]*\) .*/\1/p' "$D_OUT"; }
 
+# wait_focus <what> <control>: the focus reaches the control within 3 s (a busy program
+# may still be taking the keys).
+wait_focus() {
+    local until=$((SECONDS + 3))
+    while drv focus "$HWND"; [[ $(focused_control) != "$2" ]]; do
+        ((SECONDS < until)) || { fail "$1: the focus is on '$(focused_control)', not on '$2'"; return 1; }
+        sleep 0.1
+    done
+}
+
 # nth_on_page <class> <n>: the n-th (from 1) child of that class on the page.
 nth_on_page() {
     sed -n "s/^child=\([^ ]*\) parent=[^ ]* id=[^ ]* visible=[01] class=$1 text=.*/\1/p" "$CASE_DIR/page.txt" |
@@ -121,6 +137,7 @@ case_keyboard_reaches_every_page_control() {
     # The profile page: the tab row's arrow key opens it; its first line, then the second.
     drv keys "$HWND" $(printf 'shift+tab %.0s' $(seq $KEYBOARD_PAUSE_STOP)) right || fail "cannot press the keys"
     keyboard_page "Power Profiles" || return
+    wait_focus "after the page change" "$CLOSE"
     drv tab-walk "$HWND" ${#KEYBOARD_PROFILE_WALK[@]} || { fail "cannot press Tab"; return; }
     walk_reached "profile page" "${KEYBOARD_PROFILE_WALK[@]}"
     expect_eq "the first line's class list" "${WALKED[2]:-}" "$(nth_on_page ComboBox 1)"
@@ -131,13 +148,14 @@ case_keyboard_reaches_every_page_control() {
     # and the I/O priority twice with Space on the focused buttons.
     drv keys "$HWND" $(printf 'shift+tab %.0s' $(seq 6)) home shift+end text:KeyboardProgram \
         tab tab tab tab space tab space space || fail "cannot press the keys"
-    expect_eq "focus after the priority buttons" "$(focused_control)" "$(nth_on_page Button 3)"
+    wait_focus "after the priority buttons" "$(nth_on_page Button 3)"
     drv state "$(nth_on_page ComboBox 1)"
     expect_eq "class typed into the first line" "$(val caption)" KeyboardProgram
 
     # The editor page, opened from the tab row the same way.
     drv keys "$HWND" $(printf 'shift+tab %.0s' $(seq 6)) right || fail "cannot press the keys"
     keyboard_page "Edit hidden settings" || return
+    wait_focus "after the page change" "$CLOSE"
     drv tab-walk "$HWND" ${#KEYBOARD_EDITOR_WALK[@]} || { fail "cannot press Tab"; return; }
     walk_reached "editor page" "${KEYBOARD_EDITOR_WALK[@]}"
 
@@ -145,7 +163,7 @@ case_keyboard_reaches_every_page_control() {
     local before
     before=$(power_count)
     drv keys "$HWND" $(printf 'shift+tab %.0s' $(seq 6)) || fail "cannot press the keys"
-    expect_eq "focus before Alt+A" "$(focused_control)" "$(nth_on_page ListBox 2)"
+    wait_focus "before Alt+A" "$(nth_on_page ListBox 2)"
     drv keys "$HWND" alt+a || fail "cannot press Alt+A"
     wait_power "PowerSetActiveScheme $G_BALANCED" "$before" 3000 ||
         fail "Alt+A on the editor page did not activate its scheme: $(power_lines $((before + 1)) "$(power_count)")"
