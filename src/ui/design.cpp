@@ -1,5 +1,7 @@
 #include "ui/design.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -101,6 +103,37 @@ void loadDesign(Form& form, const Design& d) {
     for (std::size_t i = 0; i < d.rowCount; ++i)
         if (d.rows[i].kind == Kind::PageControl)
             form.get<PageControl>(d.rows[i].name)->setActivePage(d.rows[i].position);
+}
+
+int scaleToDpi(int length, int dpi) {
+    // Half a pixel away from zero, as MulDiv rounds.
+    const std::int64_t v = static_cast<std::int64_t>(length) * dpi;
+    return static_cast<int>(v >= 0 ? (v + 48) / 96 : -((-v + 48) / 96));
+}
+
+WindowPlace fitToWorkArea(int dpi, int clientWidth, int clientHeight, int frameWidth, int frameHeight,
+                          const Area& around, const Area& work) {
+    auto fits = [&](int d) {
+        return scaleToDpi(clientWidth, d) + frameWidth <= work.width() &&
+               scaleToDpi(clientHeight, d) + frameHeight <= work.height();
+    };
+    // Below half the design size no text is readable: a screen that small gets the
+    // window cut as it always did.
+    const int smallest = std::min(dpi, 48);
+    int d = dpi;
+    while (d > smallest && !fits(d)) --d;
+
+    const int w = scaleToDpi(clientWidth, d) + frameWidth;
+    const int h = scaleToDpi(clientHeight, d) + frameHeight;
+    // Centred, then into the work area; a window larger than it keeps its title bar
+    // in reach at the top left.
+    auto place = [](int size, int aroundStart, int aroundSize, int workStart, int workEnd) {
+        const int centred = aroundStart + (aroundSize - size) / 2;
+        return std::max(std::min(centred, workEnd - size), workStart);
+    };
+    const int x = place(w, around.left, around.width(), work.left, work.right);
+    const int y = place(h, around.top, around.height(), work.top, work.bottom);
+    return {d, {x, y, x + w, y + h}};
 }
 
 }  // namespace ui

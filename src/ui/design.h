@@ -49,4 +49,30 @@ struct Design {
 // Creates the form's actions and controls in row order; raises no event.
 void loadDesign(Form& form, const Design& design);
 
+// ---- a window's place on its monitor ----
+
+struct Area {
+    int left, top, right, bottom;
+    int width() const { return right - left; }
+    int height() const { return bottom - top; }
+};
+
+// A window of a design: the density its controls and fonts are laid out at, and its
+// outer rectangle in screen pixels.
+struct WindowPlace {
+    int dpi;
+    Area bounds;
+};
+
+// A length in 96-dpi design units at a density, rounded as the platform rounds it.
+int scaleToDpi(int length, int dpi);
+
+// Where a window of clientWidth x clientHeight design units goes: laid out at `dpi`
+// when it fits the work area with its frame (frameWidth x frameHeight pixels, which
+// the system draws at the screen's own density), otherwise at the largest density that
+// fits, but never below half the design size; centred on `around` and moved into the
+// work area where it would stick out.
+WindowPlace fitToWorkArea(int dpi, int clientWidth, int clientHeight, int frameWidth, int frameHeight,
+                          const Area& around, const Area& work);
+
 }  // namespace ui

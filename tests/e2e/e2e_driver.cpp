@@ -19,8 +19,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <cwctype>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -785,6 +787,182 @@ int cmdNudge(int argc, wchar_t**) {
     return cmdIdle(0, nullptr);
 }
 
+// ---- the keyboard, as a user at it ----
+//
+// Keys go through SendInput to whatever has the focus in the foreground window, as a
+// user's keys do; the program's own message loop decides what they do.
+
+// One key of a "keys" list: "tab", "space", "enter", "escape", the arrows ("left",
+// "right", "up", "down"), "home", "end", a letter or digit, or "0x.." for any virtual key, with "shift+", "ctrl+" and
+// "alt+" before it for keys held down meanwhile; or "text:..." for characters typed
+// as themselves.
+struct Key {
+    WORD vk = 0;
+    std::vector<WORD> held;
+    std::wstring text;
+};
+
+bool parseKey(const wchar_t* spec, Key& key) {
+    std::wstring s = spec;
+    if (s.rfind(L"text:", 0) == 0) {
+        key.text = s.substr(5);
+        return !key.text.empty();
+    }
+    const std::pair<const wchar_t*, WORD> modifiers[] = {{L"shift+", VK_SHIFT}, {L"ctrl+", VK_CONTROL},
+                                                          {L"alt+", VK_MENU}};
+    for (bool found = true; found;) {
+        found = false;
+        for (const auto& [prefix, vk] : modifiers) {
+            const size_t n = std::wcslen(prefix);
+            if (s.size() > n && _wcsnicmp(s.c_str(), prefix, n) == 0) {
+                key.held.push_back(vk);
+                s.erase(0, n);
+                found = true;
+            }
+        }
+    }
+    const std::pair<const wchar_t*, WORD> names[] = {
+        {L"tab", VK_TAB},     {L"space", VK_SPACE}, {L"enter", VK_RETURN}, {L"escape", VK_ESCAPE},
+        {L"left", VK_LEFT},   {L"right", VK_RIGHT}, {L"up", VK_UP},        {L"down", VK_DOWN},
+        {L"home", VK_HOME},   {L"end", VK_END}};
+    for (const auto& [name, vk] : names)
+        if (_wcsicmp(s.c_str(), name) == 0) return key.vk = vk, true;
+    if (s.size() == 1 && std::iswalnum(s[0]) && s[0] < 0x80) return key.vk = (WORD)std::towupper(s[0]), true;
+    unsigned long long v = 0;
+    if (s.size() > 2 && s[0] == L'0' && (s[1] == L'x' || s[1] == L'X') && parseNumber(s.c_str(), v) && v > 0 &&
+        v < 0xFF)
+        return key.vk = (WORD)v, true;
+    return false;
+}
+
+void addKey(std::vector<INPUT>& in, WORD vk, wchar_t ch, bool up) {
+    INPUT i{};
+    i.type = INPUT_KEYBOARD;
+    i.ki.wVk = vk;
+    i.ki.wScan = ch ? ch : (WORD)MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
+    i.ki.dwFlags = (ch ? KEYEVENTF_UNICODE : 0) | (up ? KEYEVENTF_KEYUP : 0);
+    in.push_back(i);
+}
+
+bool sendKey(const Key& key) {
+    std::vector<INPUT> in;
+    for (wchar_t ch : key.text) addKey(in, 0, ch, false), addKey(in, 0, ch, true);
+    if (key.vk) {
+        for (WORD vk : key.held) addKey(in, vk, 0, false);
+        addKey(in, key.vk, 0, false);
+        addKey(in, key.vk, 0, true);
+        for (auto it = key.held.rbegin(); it != key.held.rend(); ++it) addKey(in, *it, 0, true);
+    }
+    return SendInput((UINT)in.size(), in.data(), sizeof(INPUT)) == in.size();
+}
+
+bool bringToFront(HWND h) {
+    SetForegroundWindow(h);
+    for (int i = 0; i < 100 && GetForegroundWindow() != h; ++i) Sleep(20);
+    return GetForegroundWindow() == h;
+}
+
+// The window with the keyboard focus in the thread of a window, or null.
+HWND focusOf(HWND h) {
+    GUITHREADINFO gti{};
+    gti.cbSize = sizeof gti;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(h, nullptr), &gti)) return nullptr;
+    return gti.hwndFocus;
+}
+
+// Waits up to `timeout` ms for the focus to leave `from`; the focus then.
+HWND focusAfter(HWND window, HWND from, DWORD timeout) {
+    double until = clockMs() + timeout;
+    HWND now = focusOf(window);
+    while (now == from && clockMs() < until) {
+        Sleep(10);
+        now = focusOf(window);
+    }
+    return now;
+}
+
+// One line about the focused window and the control it belongs to (the text field of
+// a drop-down list stands for the list): the control, its parent, class and text.
+void putFocus(const char* key, HWND f) {
+    HWND control = f;
+    if (f && _wcsicmp(className(f).c_str(), L"Edit") == 0 && GetParent(f) &&
+        _wcsicmp(className(GetParent(f)).c_str(), L"ComboBox") == 0)
+        control = GetParent(f);
+    HWND parent = control ? GetParent(control) : nullptr;
+    std::printf("%s=0x%llx control=0x%llx parent=0x%llx class=%s text=%s\n", key, (unsigned long long)(UINT_PTR)f,
+                (unsigned long long)(UINT_PTR)control, (unsigned long long)(UINT_PTR)parent,
+                control ? oneLine(className(control)).c_str() : "", control ? oneLine(windowText(control)).c_str() : "");
+}
+
+// focus <window>: the control that has the keyboard focus in the window's thread.
+int cmdFocus(int argc, wchar_t** argv) {
+    if (argc != 1) return 2;
+    HWND h = resolve(argv[0]);
+    if (!h || !IsWindow(h)) return 1;
+    HWND f = focusOf(h);
+    putFocus("focus", f);
+    return f ? 0 : 1;
+}
+
+// keys <window> <key>...: the window to the front, then the keys one after the other.
+// Prints where the focus is once the program has taken them (it stays put for 300 ms).
+int cmdKeys(int argc, wchar_t** argv) {
+    if (argc < 2) return 2;
+    HWND h = resolve(argv[0]);
+    if (!h || !IsWindow(h)) return 1;
+    std::vector<Key> keys(argc - 1);
+    for (int i = 1; i < argc; ++i)
+        if (!parseKey(argv[i], keys[i - 1])) {
+            std::fprintf(stderr, "unknown key %s\n", utf8(argv[i]).c_str());
+            return 2;
+        }
+    if (!bringToFront(h)) {
+        std::fprintf(stderr, "the window does not come to the front\n");
+        return 1;
+    }
+    for (const Key& k : keys)
+        if (!sendKey(k)) return 1;
+    HWND f = focusOf(h);
+    for (double stable = clockMs(); clockMs() - stable < 300;) {
+        Sleep(20);
+        HWND now = focusOf(h);
+        if (now != f) f = now, stable = clockMs();
+    }
+    putFocus("focus", f);
+    return 0;
+}
+
+// tab-walk <window> <presses> [back]: the window to the front, then Tab (Shift+Tab with
+// "back") that many times, each once the focus has moved on from the last one; prints
+// every control the focus reached, in order. A focus that stays put for 3 s ends the
+// walk ("stuck=1").
+int cmdTabWalk(int argc, wchar_t** argv) {
+    if (argc < 2 || argc > 3 || (argc == 3 && std::wcscmp(argv[2], L"back") != 0)) return 2;
+    HWND h = resolve(argv[0]);
+    if (!h || !IsWindow(h)) return 1;
+    const auto presses = number(argv[1]);
+    Key tab;
+    tab.vk = VK_TAB;
+    if (argc == 3) tab.held.push_back(VK_SHIFT);
+    if (!bringToFront(h)) {
+        std::fprintf(stderr, "the window does not come to the front\n");
+        return 1;
+    }
+    HWND f = focusOf(h);
+    putFocus("start", f);
+    for (unsigned long long i = 0; i < presses; ++i) {
+        if (!sendKey(tab)) return 1;
+        HWND next = focusAfter(h, f, 3000);
+        if (next == f) {
+            put("stuck", 1);
+            break;
+        }
+        f = next;
+        putFocus("focus", f);
+    }
+    return 0;
+}
+
 // ---- stand-in window ----
 //
 // window <class> <caption> [visible|hidden] [seconds]: a top-level window of our own
@@ -922,6 +1100,9 @@ const Command kCommands[] = {
     {L"set-text", cmdSetText, "set-text <edit> <text>"},
     {L"key", cmdKey, "key <window> <virtual key>"},
     {L"tab", cmdTab, "tab <tab control> <position>"},
+    {L"focus", cmdFocus, "focus <window>"},
+    {L"keys", cmdKeys, "keys <window> <key>..."},
+    {L"tab-walk", cmdTabWalk, "tab-walk <window> <presses> [back]"},
     {L"wait-text", cmdWaitText, "wait-text <window> <regex> <timeout>"},
     {L"watch-text", cmdWatchText, "watch-text <window> <timeout>"},
     {L"idle", cmdIdle, "idle"},

@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <unordered_map>
 
+#include "ui/design.h"
+
 namespace ui::win32 {
 
 namespace {
@@ -138,9 +140,14 @@ private:
     }
     DWORD exStyle() const { return form_ && form_->dialogBorder ? WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT : 0; }
 
-    UINT layoutDpi() const;
     HFONT makeFont() const;
-    void place(const RECT* suggested);
+    // The density and the screen rectangle of the window at a screen density: its
+    // design scaled to that density, shrunk where it would not fit the work area of
+    // its monitor; centred on the owner, the screen or a rectangle the system suggests.
+    ui::WindowPlace fitted(UINT screenDpi, const RECT* suggested) const;
+    void place(UINT screenDpi, const RECT* suggested);
+    // New fonts and positions for every control after a change of density.
+    void rescale(UINT dpi);
 
     Win32Backend& backend_;
     Form* form_;
@@ -195,6 +202,8 @@ public:
     virtual void layout();
     // The system colour behind this window's children.
     virtual int background() const { return COLOR_BTNFACE; }
+    // The window this control's window is a child of.
+    virtual HWND parentWindow() const { return fw_.windowFor(c_.parent()); }
 
     HWND hwnd() const { return hwnd_; }
     Control& control() const { return c_; }
@@ -215,7 +224,7 @@ void ControlPeer::createWindow(const wchar_t* cls, DWORD style, DWORD exStyle, c
     if (shown()) style |= WS_VISIBLE;
     if (!c_.enabled()) style |= WS_DISABLED;
     hwnd_ = CreateWindowExW(exStyle | WS_EX_NOPARENTNOTIFY, cls, widen(text).c_str(), style, 0, 0, 0, 0,
-                            fw_.windowFor(c_.parent()), reinterpret_cast<HMENU>(static_cast<INT_PTR>(fw_.nextId())),
+                            parentWindow(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(fw_.nextId())),
                             fw_.backend().instance(), param);
     if (!hwnd_) throw std::runtime_error("Cannot create the window of " + c_.name());
     send(WM_SETFONT, reinterpret_cast<WPARAM>(fw_.fontFor(c_)), FALSE);
@@ -370,29 +379,40 @@ private:
     bool settingText_ = false;
 };
 
-// An image button: an owner-drawn static, which never takes the focus.
+// An image button: an owner-drawn button, so that Tab reaches it and Space clicks it.
 class ImageButtonPeer : public ControlPeer {
 public:
     using ControlPeer::ControlPeer;
-    void create() override { createWindow(WC_STATICW, SS_OWNERDRAW | SS_NOTIFY, 0, ""); }
+    void create() override { createWindow(WC_BUTTONW, BS_OWNERDRAW | WS_TABSTOP, 0, ""); }
     void apply(Prop what) override {
         if (what == Prop::ImageIndex) InvalidateRect(hwnd_, nullptr, TRUE);
         else if (what != Prop::Caption) ControlPeer::apply(what);
     }
     // A quick second click arrives as a double click; it counts as a click.
     bool command(UINT code) override {
-        if (code != STN_CLICKED && code != STN_DBLCLK) return false;
+        if (code != BN_CLICKED && code != BN_DOUBLECLICKED) return false;
         button().userClick();
         return true;
     }
     bool draw(const DRAWITEMSTRUCT& d) override {
         const int colour = fw_.backgroundOf(GetParent(hwnd_));
-        const COLORREF back = GetSysColor(colour);
         FillRect(d.hDC, &d.rcItem, GetSysColorBrush(colour));
-        if (!button().showsImage()) return true;
+        drawImage(d, GetSysColor(colour));
+        if ((d.itemState & ODS_FOCUS) && !(d.itemState & ODS_NOFOCUSRECT)) {
+            RECT r = d.rcItem;
+            InflateRect(&r, -1, -1);
+            DrawFocusRect(d.hDC, &r);
+        }
+        return true;
+    }
+
+private:
+    ImageButton& button() const { return static_cast<ImageButton&>(c_); }
+    void drawImage(const DRAWITEMSTRUCT& d, COLORREF back) const {
+        if (!button().showsImage()) return;
         const ImageList& list = *button().images;
         const auto& pixels = list.images[static_cast<size_t>(button().imageIndex())];
-        if (pixels.size() < static_cast<size_t>(list.width) * static_cast<size_t>(list.height)) return true;
+        if (pixels.size() < static_cast<size_t>(list.width) * static_cast<size_t>(list.height)) return;
         // Blended over the background here, so plain GDI can show it at any size.
         std::vector<std::uint32_t> shown(pixels.size());
         for (size_t i = 0; i < pixels.size(); ++i) shown[i] = over(pixels[i], back);
@@ -407,11 +427,7 @@ public:
         StretchDIBits(d.hDC, d.rcItem.left, d.rcItem.top, d.rcItem.right - d.rcItem.left,
                       d.rcItem.bottom - d.rcItem.top, 0, 0, list.width, list.height, shown.data(), &bi,
                       DIB_RGB_COLORS, SRCCOPY);
-        return true;
     }
-
-private:
-    ImageButton& button() const { return static_cast<ImageButton&>(c_); }
     static std::uint32_t over(std::uint32_t argb, COLORREF back) {
         const std::uint32_t a = argb >> 24;
         auto mix = [a](std::uint32_t fg, std::uint32_t bg) { return (fg * a + bg * (255 - a)) / 255; };
@@ -649,7 +665,9 @@ private:
 
 class PagePeer;
 
-// The tab control; its pages are child windows inside its display area.
+// The tab control. Its pages are windows beside it, over its display area and above
+// it in the Z order: as its children the dialog keys (Tab, Alt+letter) would never
+// reach their controls.
 class PageControlPeer : public ControlPeer {
 public:
     using ControlPeer::ControlPeer;
@@ -672,10 +690,12 @@ public:
     void layout() override;
     bool notify(const NMHDR& n, LRESULT& result) override {
         if (n.code == static_cast<UINT>(TCN_SELCHANGING)) {
-            // Moving the focus off the page first lets an edit on it end its editing
-            // before the page changes.
-            HWND focus = GetFocus();
-            if (focus && IsChild(hwnd_, focus)) SetFocus(hwnd_);
+            // A click or an arrow key has put the focus on the tab row, or it is still
+            // on the page: moving it off the page first lets an edit there end its
+            // editing before the page changes. The toolkit hears where the focus is,
+            // so that a handler that moves it on really moves it, every time.
+            if (focusOnAPage()) SetFocus(hwnd_);
+            if (Form* form = c_.form()) form->moveFocus(&c_);
             result = FALSE;
             return true;
         }
@@ -708,6 +728,7 @@ public:
 private:
     PageControl& control() const { return static_cast<PageControl&>(c_); }
     void showActivePage();
+    bool focusOnAPage() const;
 };
 
 // Pages and panels: windows of the toolkit's own class that pass their children's
@@ -737,10 +758,15 @@ public:
     void layout() override {
         if (!isPage()) return ControlPeer::layout();
         auto* tabs = dynamic_cast<PageControlPeer*>(c_.parent()->peer());
-        if (!hwnd_ || !tabs) return;
-        const RECT r = tabs->displayRect();
+        if (!hwnd_ || !tabs || !tabs->hwnd()) return;
+        RECT r = tabs->displayRect();
+        MapWindowPoints(tabs->hwnd(), GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
         SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    // A page lies beside its tab control, in the tab control's parent.
+    HWND parentWindow() const override {
+        return isPage() ? fw_.windowFor(c_.parent()->parent()) : ControlPeer::parentWindow();
     }
     int background() const override {
         return isPage() && fw_.backend().themed() ? COLOR_WINDOW : COLOR_BTNFACE;
@@ -784,6 +810,15 @@ void PageControlPeer::layout() {
     ControlPeer::layout();
     for (Panel* page : control().pages())
         if (auto* p = dynamic_cast<ControlPeer*>(page->peer())) p->layout();
+}
+
+bool PageControlPeer::focusOnAPage() const {
+    HWND focus = GetFocus();
+    if (!focus) return false;
+    for (Panel* page : control().pages())
+        if (auto* p = dynamic_cast<ControlPeer*>(page->peer()); p && p->hwnd())
+            if (focus == p->hwnd() || IsChild(p->hwnd(), focus)) return true;
+    return false;
 }
 
 void PageControlPeer::showActivePage() {
@@ -918,7 +953,7 @@ void FormWindow::create() {
                             0, owner_, nullptr, backend_.instance(), static_cast<NativeWindow*>(this));
     if (!hwnd_) throw std::runtime_error("Cannot create the window of " + form.name());
     form.setHandle(reinterpret_cast<std::uintptr_t>(hwnd_));
-    dpi_ = layoutDpi();
+    dpi_ = static_cast<UINT>(fitted(realDpi(), nullptr).dpi);
     font_ = makeFont();
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
@@ -929,7 +964,7 @@ void FormWindow::create() {
     }
     if (UINT restart = backend_.taskbarCreatedMessage(); restart && backend_.system().ChangeWindowMessageFilterEx)
         backend_.system().ChangeWindowMessageFilterEx(hwnd_, restart, MSGFLT_ALLOW, nullptr);
-    place(nullptr);
+    place(realDpi(), nullptr);
 }
 
 void FormWindow::createPeer(Control& c) {
@@ -963,13 +998,15 @@ void FormWindow::createPeer(Control& c) {
 }
 
 void FormWindow::finish() {
-    // Page controls and panels lie below their siblings, so that a control placed
-    // over them (a label on the tab row) shows; new windows go to the bottom.
-    for (ControlPeer* p : peers_) {
-        const Kind k = p->control().kind();
-        if (p->hwnd() && (k == Kind::PageControl || k == Kind::Panel))
-            SetWindowPos(p->hwnd(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
+    // The Z order is the order of the Tab key. New windows go to the bottom, so it is
+    // the creation order; then panels and, below them, page controls go to the
+    // bottom, so that a control placed over them (a label on the tab row) and the
+    // pages over a tab control's display area show. Tab then runs through the page,
+    // the controls beside it and the bottom panel, then to the tab row.
+    for (Kind kind : {Kind::Panel, Kind::PageControl})
+        for (ControlPeer* p : peers_)
+            if (p->hwnd() && p->control().kind() == kind)
+                SetWindowPos(p->hwnd(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 LRESULT FormWindow::handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -998,7 +1035,7 @@ void FormWindow::apply(Prop what) {
         case Prop::Caption: SetWindowTextW(hwnd_, widen(form.caption()).c_str()); break;
         case Prop::Visible: ShowWindow(hwnd_, form.visible() ? SW_SHOW : SW_HIDE); break;
         case Prop::Enabled: EnableWindow(hwnd_, form.enabled()); break;
-        case Prop::Bounds: place(nullptr); break;
+        case Prop::Bounds: place(realDpi(), nullptr); break;
         case Prop::Front:
             if (!form.visible()) break;
             if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
@@ -1015,8 +1052,8 @@ UINT FormWindow::realDpi() const {
     return backend_.systemDpi();
 }
 
-UINT FormWindow::layoutDpi() const { return form_ && form_->application().scaled ? realDpi() : 96; }
-
+// The size the notification area asks for: the small-icon size at the density of the
+// window's monitor, which is the taskbar's while the window is on it.
 int FormWindow::smallIconSize() const {
     if (backend_.system().GetSystemMetricsForDpi)
         return backend_.system().GetSystemMetricsForDpi(SM_CXSMICON, realDpi());
@@ -1047,31 +1084,35 @@ HFONT FormWindow::makeFont() const {
     return CreateFontIndirectW(&lf);
 }
 
-void FormWindow::place(const RECT* suggested) {
-    Form& form = *form_;
-    RECT r{0, 0, scale(form.clientWidth()), scale(form.clientHeight())};
+ui::WindowPlace FormWindow::fitted(UINT screenDpi, const RECT* suggested) const {
+    const Form& form = *form_;
+    // The frame is the system's, drawn at the screen's density whatever the design's.
+    RECT frame{0, 0, 0, 0};
     if (backend_.system().AdjustWindowRectExForDpi)
-        backend_.system().AdjustWindowRectExForDpi(&r, style(), FALSE, exStyle(), realDpi());
+        backend_.system().AdjustWindowRectExForDpi(&frame, style(), FALSE, exStyle(), screenDpi);
     else
-        AdjustWindowRectEx(&r, style(), FALSE, exStyle());
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    int x, y;
-    if (suggested) {
-        x = suggested->left;
-        y = suggested->top;
-    } else {
-        // Centred on the owner or the screen, but never with the title bar out of reach.
-        MONITORINFO mi{};
-        mi.cbSize = sizeof mi;
-        GetMonitorInfoW(MonitorFromWindow(owner_ ? owner_ : hwnd_, MONITOR_DEFAULTTOPRIMARY), &mi);
-        RECT around = mi.rcMonitor;
-        if (owner_ && IsWindowVisible(owner_)) GetWindowRect(owner_, &around);
-        x = around.left + (around.right - around.left - w) / 2;
-        y = around.top + (around.bottom - around.top - h) / 2;
-        x = std::max(x, static_cast<int>(mi.rcWork.left));
-        y = std::max(y, static_cast<int>(mi.rcWork.top));
+        AdjustWindowRectEx(&frame, style(), FALSE, exStyle());
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    HMONITOR monitor = suggested ? MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST)
+                                 : MonitorFromWindow(owner_ ? owner_ : hwnd_, MONITOR_DEFAULTTOPRIMARY);
+    if (!GetMonitorInfoW(monitor, &mi)) {
+        mi.rcMonitor = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        mi.rcWork = mi.rcMonitor;
     }
-    SetWindowPos(hwnd_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT around = suggested ? *suggested : mi.rcMonitor;
+    if (!suggested && owner_ && IsWindowVisible(owner_)) GetWindowRect(owner_, &around);
+    auto area = [](const RECT& r) { return ui::Area{r.left, r.top, r.right, r.bottom}; };
+    const int dpi = form.application().scaled ? static_cast<int>(screenDpi) : 96;
+    return ui::fitToWorkArea(dpi, form.clientWidth(), form.clientHeight(), frame.right - frame.left,
+                             frame.bottom - frame.top, area(around), area(mi.rcWork));
+}
+
+void FormWindow::place(UINT screenDpi, const RECT* suggested) {
+    const ui::WindowPlace p = fitted(screenDpi, suggested);
+    if (static_cast<UINT>(p.dpi) != dpi_) rescale(static_cast<UINT>(p.dpi));
+    SetWindowPos(hwnd_, nullptr, p.bounds.left, p.bounds.top, p.bounds.width(), p.bounds.height(),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HWND FormWindow::windowFor(const Control* c) const {
@@ -1183,8 +1224,12 @@ void FormWindow::dpiChanged(UINT dpi, const RECT& suggested) {
                      suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
         return;
     }
+    place(dpi, &suggested);
+    for (TrayPeer* t : trays_) t->apply(Prop::Icon);
+}
+
+void FormWindow::rescale(UINT dpi) {
     dpi_ = dpi;
-    place(&suggested);
     // The controls still draw with the old fonts until they have the new ones.
     const HFONT old = font_;
     if (HFONT f = makeFont()) font_ = f;
@@ -1198,7 +1243,6 @@ void FormWindow::dpiChanged(UINT dpi, const RECT& suggested) {
     if (old && old != font_) DeleteObject(old);
     for (auto& [key, f] : oldFonts) DeleteObject(f);
     if (tooltip_) SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, scale(420));
-    for (TrayPeer* t : trays_) t->apply(Prop::Icon);
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -1260,6 +1304,7 @@ Win32Backend::Win32Backend(HINSTANCE instance) : instance_(instance) {
     lookUp(system_.GetSystemMetricsForDpi, user32, "GetSystemMetricsForDpi");
     lookUp(system_.ChangeWindowMessageFilterEx, user32, "ChangeWindowMessageFilterEx");
     system_.IsAppThemed = uxtheme_.function<decltype(system_.IsAppThemed)>("IsAppThemed");
+    lookUp(system_.LoadIconWithScaleDown, GetModuleHandleW(L"comctl32.dll"), "LoadIconWithScaleDown");
 }
 
 Win32Backend::~Win32Backend() {
@@ -1272,7 +1317,12 @@ HICON Win32Backend::icon(int id, int size) {
     if (id <= 0) return nullptr;
     const auto key = std::make_pair(id, size);
     if (const auto it = icons_.find(key); it != icons_.end()) return it->second;
-    auto icon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+    // The icons hold the sizes of the usual scales; another size is made from the next
+    // larger image, which stays sharper than the stretch of the nearest one.
+    HICON icon = nullptr;
+    if (!system_.LoadIconWithScaleDown ||
+        FAILED(system_.LoadIconWithScaleDown(instance_, MAKEINTRESOURCEW(id), size, size, &icon)))
+        icon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
     icons_[key] = icon;
     return icon;
 }

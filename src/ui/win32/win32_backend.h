@@ -28,6 +28,9 @@ struct SystemFunctions {
     int(WINAPI* GetSystemMetricsForDpi)(int, UINT) = nullptr;
     BOOL(WINAPI* ChangeWindowMessageFilterEx)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT) = nullptr;
     BOOL(WINAPI* IsAppThemed)() = nullptr;
+    // Common controls 6: an icon at any size, scaled down from a larger image when
+    // the resource lacks that size.
+    HRESULT(WINAPI* LoadIconWithScaleDown)(HINSTANCE, PCWSTR, int, int, HICON*) = nullptr;
 };
 
 class Win32Backend final : public Backend {

@@ -107,7 +107,7 @@ profile_line1() {
     page_children "Power Profiles" || { fail "no 'Power Profiles' page"; return 1; }
     CLASS_LIST=$(nth_child ComboBox 1)
     SCHEME_LIST=$(nth_child ComboBox 2)
-    CPU_BUTTON=$(nth_child Static 1 "")
+    CPU_BUTTON=$(nth_child Button 2 "") # after the line's even-core box, also a button without text
     [[ -n $CLASS_LIST && -n $SCHEME_LIST && -n $CPU_BUTTON ]] || { fail "line 1 has not its controls"; return 1; }
 }
 
