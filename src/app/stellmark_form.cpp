@@ -195,7 +195,7 @@ void TStellmarkForm::FormCreate() {
     TrackBarTimeChange();
     TrackBarChecksChange();
     PauseActionExecute();
-    TimerCpuTempTimer();
+    HousekeepingNow();
     PageControl1->setActivePage(0);
     ProcessTable.ForgetForeground();
     StartTemperatureReader();
@@ -237,7 +237,13 @@ void TStellmarkForm::StartHidden() {
 
 // ---- show, hide, close, exit ----
 
-void TStellmarkForm::FormShow() { TimerCpuTempTimer(); }
+void TStellmarkForm::FormShow() { HousekeepingNow(); }
+
+// A housekeeping tick outside its timer is still the timer's work: a load check that
+// falls due while its temperature query waits must not run inside it.
+void TStellmarkForm::HousekeepingNow() {
+    application().asTimerHandler([this] { TimerCpuTempTimer(); });
+}
 
 void TStellmarkForm::FormHide() { Settings->SaveSettings(); }
 

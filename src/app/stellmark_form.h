@@ -98,6 +98,8 @@ public:
 
     // ---- housekeeping tick (engine/housekeeping.cpp) ----
     void TimerCpuTempTimer();
+    // The housekeeping tick run at once (at start and when the window is shown).
+    void HousekeepingNow();
     void ActionTempExecute();
 
     // ---- temperature reader program (app/temperature_reader.cpp) ----

@@ -512,14 +512,17 @@ void Application::report(const std::string& what) {
 void Application::timerTick(const std::function<void()>& handler) {
     if (timerRunning_ || !handler) return;
     // Inside the dispatch, so that the flag is down again before an error is reported.
-    dispatch([&] {
-        timerRunning_ = true;
-        struct Lower {
-            bool& flag;
-            ~Lower() { flag = false; }
-        } lower{timerRunning_};
-        handler();
-    });
+    dispatch([&] { asTimerHandler(handler); });
+}
+
+void Application::asTimerHandler(const std::function<void()>& work) {
+    struct Restore {
+        bool& flag;
+        bool saved;
+        ~Restore() { flag = saved; }
+    } restore{timerRunning_, timerRunning_};
+    timerRunning_ = true;
+    work();
 }
 
 void Application::boundary(const std::function<void()>& handler) {

@@ -546,6 +546,9 @@ public:
     // waits) is skipped: the next one comes. The handler counts as running until it
     // returns or throws, so an error box shown for it lets ticks through again.
     void timerTick(const std::function<void()>& handler);
+    // Runs work that does a timer's job outside its timer (a tick run at once when the
+    // window is shown) under the same rule: ticks arriving meanwhile are skipped.
+    void asTimerHandler(const std::function<void()>& work);
     bool timerHandlerRunning() const { return timerRunning_; }
 
 private:

@@ -54,6 +54,7 @@ void SimWindows::ShellExecuteA(platform::Window owner, const char* verb, const c
 
 bool SimWindows::QueryThermalZoneTemperatures(std::vector<std::optional<std::int64_t>>& rows) {
     record("QueryThermalZoneTemperatures");
+    if (duringWmiQuery) duringWmiQuery();
     if (fails("QueryThermalZoneTemperatures")) return false;
     rows = thermalRows;
     return true;

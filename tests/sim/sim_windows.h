@@ -266,6 +266,8 @@ public:
     void ShellExecuteW(platform::Window owner, const char16_t* verb, const char16_t* file,
                        const char16_t* parameters, const char16_t* directory, int showCommand) override;
     std::vector<std::optional<std::int64_t>> thermalRows;
+    // Runs while the query waits, as Windows' out-of-process call runs a modal loop.
+    std::function<void()> duringWmiQuery;
     bool QueryThermalZoneTemperatures(std::vector<std::optional<std::int64_t>>& rows) override;
 
     // ---- processes, token, libraries (sim_processes.cpp) ----

@@ -1,6 +1,10 @@
 // The housekeeping tick: temperature parity, paused load, forcing and its release.
 #include "form_fixture.h"
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 namespace {
 
 constexpr char kProcSub[] = "{54533251-82be-4824-96c1-47b60b740d00}";
@@ -205,6 +209,38 @@ TEST_F(HousekeepingTest, ShowingTheWindowRunsOneTick) {
     EXPECT_NE(f.TempTickParity, parity);
     f.ShowAction->execute();  // already visible: no tick
     EXPECT_NE(f.TempTickParity, parity);
+}
+
+// The temperature query of the tick a show runs waits for another process on Windows, and
+// the wait delivers timer ticks: neither timer's tick runs inside it; the next ones do.
+TEST_F(HousekeepingTest, TicksFallingDueWhileTheShowsTickWaitsForItsTemperatureAreSkipped) {
+    auto& f = running();
+    f.hide();
+    std::vector<std::string> ticks;
+    for (ui::Timer* t : {f.RefreshTimer, f.TimerCpuTemp}) {
+        t->onTimer = [this, &ticks, t, inner = t->onTimer] {
+            ticks.push_back(t->name() + " " + std::to_string(backend.now()));
+            inner();
+        };
+    }
+    const std::uint64_t shown = backend.now();
+    win.duringWmiQuery = [&] {
+        win.duringWmiQuery = nullptr;
+        ticks.push_back("query waits");
+        backend.advance(3000);
+        ticks.push_back("query returns");
+    };
+    f.ShowAction->execute();
+    ASSERT_EQ(ticks.size(), 2u);
+    EXPECT_EQ(ticks, (std::vector<std::string>{"query waits", "query returns"}));
+    backend.advance(3000);
+    const auto after = [&](const std::string& timer) {
+        return std::count_if(ticks.begin() + 2, ticks.end(),
+                             [&](const std::string& t) { return t.rfind(timer + " ", 0) == 0; });
+    };
+    EXPECT_EQ(after("RefreshTimer"), 3);
+    EXPECT_EQ(after("TimerCpuTemp"), 1);
+    EXPECT_GE(backend.now(), shown + 6000);
 }
 
 }  // namespace

@@ -202,7 +202,9 @@ TEST_F(SettingsTest, WhatOneRunSavesTheNextReads) {
             EXPECT_EQ(back.ProfileAppliedPid, 0u);  // not stored
         }
         for (int i = 0; i < 14; ++i) {
-            if (i != rows[0] && i != rows[1]) EXPECT_FALSE(g.Profiles.ProgramProfiles[i].defined()) << i;
+            if (i != rows[0] && i != rows[1]) {
+                EXPECT_FALSE(g.Profiles.ProgramProfiles[i].defined()) << i;
+            }
         }
     }
 }
