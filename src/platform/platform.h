@@ -39,7 +39,8 @@ public:
     // A null title matches any title.
     virtual Window FindWindowExA(Window parent, Window childAfter, const char* className, const char* windowName) = 0;
     virtual bool PostMessageA(Window w, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) = 0;
-    // Copies at most maxCount-1 bytes and a terminating zero; returns the bytes copied.
+    // Copies at most maxCount-1 bytes and a terminating zero, never cutting a character;
+    // returns the bytes copied.
     virtual int GetWindowTextA(Window w, char* buffer, int maxCount) = 0;
     // As GetWindowTextA; 0 when the class cannot be read.
     virtual int GetClassNameA(Window w, char* buffer, int maxCount) = 0;

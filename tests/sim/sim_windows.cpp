@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/text.h"
+
 namespace sim {
 
 using platform::Guid;
@@ -181,12 +183,10 @@ bool SimWindows::PostMessageA(platform::Window w, std::uint32_t msg, std::uintpt
     return !fails("PostMessageA");
 }
 
+// As the Win32 layer answers: the window holds its text in UTF-16 and the copy is cut
+// before a character that does not fit.
 static int copyText(const std::string& s, char* buffer, int maxCount) {
-    if (maxCount <= 0) return 0;
-    int n = std::min(static_cast<int>(s.size()), maxCount - 1);
-    std::memcpy(buffer, s.data(), static_cast<size_t>(n));
-    buffer[n] = 0;
-    return n;
+    return platform::copyAsUtf8(platform::utf8ToUtf16(s), buffer, maxCount);
 }
 
 int SimWindows::GetWindowTextA(platform::Window w, char* buffer, int maxCount) {

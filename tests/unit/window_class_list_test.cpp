@@ -89,10 +89,13 @@ TEST_F(WindowListTest, ClassAndTitleAreReadIntoBuffersOf127Bytes) {
     const std::string longClass(200, 'c'), longTitle(300, 't');
     win.addWindow(longClass, longTitle);
     win.addWindow("Caf\xC3\xA9", "na\xC3\xAFve");  // UTF-8 passes through unchanged
+    // A character that would straddle the 126th byte is left out whole.
+    win.addWindow(std::string(125, 'k') + "\xC3\xA9", std::string(124, 'u') + "\xE2\x82\xAC");
     listing.FillWindowClassList(list);
-    ASSERT_EQ(list.itemCount(), 2);
+    ASSERT_EQ(list.itemCount(), 3);
     EXPECT_EQ(list.items()[0], std::string(126, 'c') + " = " + std::string(126, 't'));
     EXPECT_EQ(list.items()[1], "Caf\xC3\xA9 = na\xC3\xAFve");
+    EXPECT_EQ(list.items()[2], std::string(125, 'k') + " = " + std::string(124, 'u'));
 }
 
 }  // namespace
