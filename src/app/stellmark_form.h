@@ -199,7 +199,6 @@ public:
 private:
     // What the profile rows ask of the engine.
     const platform::Guid& activeScheme() const override { return ActiveSchemeGuid; }
-    const platform::Guid& noPreferredScheme() const override { return NO_SUBGROUP_GUID; }
     const platform::Guid& lowScheme() const override { return LowSchemeGuid; }
     const platform::Guid& highScheme() const override { return HighSchemeGuid; }
     const platform::Guid& lowestScheme() const override { return LowestSchemeGuid; }

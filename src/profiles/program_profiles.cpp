@@ -129,10 +129,9 @@ void ProfileTable::ApplySchemeRule(const ProgramProfile& row) {
     ProfileApplied = true;
     const platform::Guid& scheme = row.ProfileScheme;
     if (scheme == engine_.activeScheme()) return;
-    if (scheme == engine_.noPreferredScheme()) return;
-    // A scheme in no list (never picked, so all zero, or deleted since it was stored)
-    // is what the profile page shows as "No prefered scheme": activating it would fail
-    // unseen and record a scheme that is not active.
+    // No preferred scheme, and also a scheme in no list (never picked, so all zero, or
+    // deleted since it was stored), which the profile page shows as "No prefered
+    // scheme": activating it would fail unseen and record a scheme that is not active.
     if (schemes_.schemeIndexOf(scheme) >= schemes_.schemeCount()) return;
     if (engine_.forcedLowest() || engine_.overheated()) return;
     if (scheme == engine_.lowScheme()) engine_.switchToLow();

@@ -39,7 +39,6 @@ class ProfileEngine {
 public:
     virtual ~ProfileEngine() = default;
     virtual const platform::Guid& activeScheme() const = 0;
-    virtual const platform::Guid& noPreferredScheme() const = 0;  // NO_SUBGROUP_GUID
     virtual const platform::Guid& lowScheme() const = 0;
     virtual const platform::Guid& highScheme() const = 0;
     virtual const platform::Guid& lowestScheme() const = 0;

@@ -41,7 +41,6 @@ public:
     std::vector<std::string> switches;
 
     const Guid& activeScheme() const override { return active; }
-    const Guid& noPreferredScheme() const override { return kNoSubgroup; }
     const Guid& lowScheme() const override { return low; }
     const Guid& highScheme() const override { return high; }
     const Guid& lowestScheme() const override { return lowest; }
