@@ -32,11 +32,8 @@ protected:
         form->ProfilePage.line(line).ComboBoxClass->userType(cls);
         return row(line);
     }
-    void pickScheme(int line, const char* scheme) {
-        const std::int32_t k = form->SchemeIndexOf(guidFromText(scheme));
-        ASSERT_LT(k, form->SchemeCount) << scheme;
-        form->ProfilePage.line(line).ComboBoxScheme->userPick(k);
-    }
+    void pickScheme(int line, const char* scheme) { pick(form->ProfilePage.line(line).ComboBoxScheme, scheme); }
+    // A scheme picked in one of the window's scheme lists, as a user picks it.
     void pick(ui::ComboBox* list, const char* scheme) {
         const std::int32_t k = form->SchemeIndexOf(guidFromText(scheme));
         ASSERT_LT(k, form->SchemeCount) << scheme;
