@@ -599,6 +599,19 @@ int cmdKey(int argc, wchar_t** argv) {
     return PostMessageW(h, WM_KEYDOWN, vk, 1) && PostMessageW(h, WM_KEYUP, vk, 0xC0000001) ? 0 : 1;
 }
 
+// A click of the left mouse button at a point of the screen, as a user makes it; prints
+// the point.
+bool clickAt(POINT at) {
+    SetCursorPos(at.x, at.y);
+    INPUT in[2]{};
+    in[0].type = in[1].type = INPUT_MOUSE;
+    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    put("x", at.x);
+    put("y", at.y);
+    return SendInput(2, in, sizeof(INPUT)) == 2;
+}
+
 // tab <tab control> <position>: a mouse click on that tab, as a user makes it: the tab's
 // rectangle is asked for in the program's own memory, then the pointer goes there.
 int cmdTab(int argc, wchar_t** argv) {
@@ -618,14 +631,7 @@ int cmdTab(int argc, wchar_t** argv) {
     if (!got) return 1;
     POINT at{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     ClientToScreen(h, &at);
-    SetCursorPos(at.x, at.y);
-    INPUT in[2]{};
-    in[0].type = in[1].type = INPUT_MOUSE;
-    in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    put("x", at.x);
-    put("y", at.y);
-    return SendInput(2, in, sizeof(INPUT)) == 2 ? 0 : 1;
+    return clickAt(at) ? 0 : 1;
 }
 
 // wait-text <window> <regex> <timeout>: the window's text matches the whole ECMAScript
@@ -932,6 +938,21 @@ int cmdKeys(int argc, wchar_t** argv) {
     return 0;
 }
 
+// mouse-click <control>: its window to the front, then a click of the left mouse button
+// at the control's middle, as a user makes it.
+int cmdMouseClick(int argc, wchar_t** argv) {
+    if (argc != 1) return 2;
+    HWND h = resolve(argv[0]);
+    if (!h || !IsWindow(h)) return 1;
+    if (!bringToFront(GetAncestor(h, GA_ROOT))) {
+        std::fprintf(stderr, "the window does not come to the front\n");
+        return 1;
+    }
+    RECT r{};
+    GetWindowRect(h, &r);
+    return clickAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}) ? 0 : 1;
+}
+
 // tab-walk <window> <presses> [back]: the window to the front, then Tab (Shift+Tab with
 // "back") that many times, each once the focus has moved on from the last one; prints
 // every control the focus reached, in order. A focus that stays put for 3 s ends the
@@ -1100,6 +1121,7 @@ const Command kCommands[] = {
     {L"set-text", cmdSetText, "set-text <edit> <text>"},
     {L"key", cmdKey, "key <window> <virtual key>"},
     {L"tab", cmdTab, "tab <tab control> <position>"},
+    {L"mouse-click", cmdMouseClick, "mouse-click <control>"},
     {L"focus", cmdFocus, "focus <window>"},
     {L"keys", cmdKeys, "keys <window> <key>..."},
     {L"tab-walk", cmdTabWalk, "tab-walk <window> <presses> [back]"},

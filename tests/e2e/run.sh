@@ -51,6 +51,13 @@ MSG_QUIT=0x8004
 MSG_SHOW_WINDOW=0x8005
 WM_CLOSE=0x0010
 
+# How long a wait for a state that the program reaches by itself (a window shown, a
+# value written, a page drawn) may take: what a fully loaded machine needs. A wait ends
+# as soon as the state is there, so on a quiet machine this costs nothing. Waits that
+# bound the program's own promise (a start that ends within its time) keep their bounds,
+# and a wait for something that must not happen stays short.
+PROGRAM_WAIT_MS=20000
+
 # Power schemes and settings as the simulated power service logs them.
 G_BALANCED="{381b4222-f694-41f0-9685-ff5bb260df2e}"
 G_POWER_SAVER="{a1841308-3541-4fab-bc81-f71556f20b4a}"

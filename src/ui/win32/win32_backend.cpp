@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <climits>
@@ -380,10 +381,19 @@ private:
 };
 
 // An image button: an owner-drawn button, so that Tab reaches it and Space clicks it.
+// The mouse is handled here: a click steps it and leaves the keyboard focus where it
+// was. The button's own handling would take the focus first, and a class list it took
+// the focus from would refill itself and show its placeholder when the user clicks back.
 class ImageButtonPeer : public ControlPeer {
 public:
     using ControlPeer::ControlPeer;
-    void create() override { createWindow(WC_BUTTONW, BS_OWNERDRAW | WS_TABSTOP, 0, ""); }
+    ~ImageButtonPeer() override {
+        if (hwnd_) RemoveWindowSubclass(hwnd_, mouseProc, 0);
+    }
+    void create() override {
+        createWindow(WC_BUTTONW, BS_OWNERDRAW | WS_TABSTOP, 0, "");
+        SetWindowSubclass(hwnd_, mouseProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    }
     void apply(Prop what) override {
         if (what == Prop::ImageIndex) InvalidateRect(hwnd_, nullptr, TRUE);
         else if (what != Prop::Caption) ControlPeer::apply(what);
@@ -407,6 +417,34 @@ public:
     }
 
 private:
+    // A press captures the mouse; its release over the button is the click, told to the
+    // parent as the button itself tells it.
+    static LRESULT CALLBACK mouseProc(HWND h, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+        auto* self = reinterpret_cast<ImageButtonPeer*>(data);
+        switch (msg) {
+            case WM_LBUTTONDOWN:
+            case WM_LBUTTONDBLCLK:  // a quick second click counts as a click of its own
+                self->pressed_ = true;
+                SetCapture(h);
+                return 0;
+            case WM_LBUTTONUP: {
+                if (!self->pressed_) return 0;
+                self->pressed_ = false;
+                ReleaseCapture();
+                RECT r{};
+                GetClientRect(h, &r);
+                const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+                if (PtInRect(&r, at))
+                    SendMessageW(GetParent(h), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(h), BN_CLICKED),
+                                 reinterpret_cast<LPARAM>(h));
+                return 0;
+            }
+            case WM_CAPTURECHANGED: self->pressed_ = false; break;
+            default: break;
+        }
+        return DefSubclassProc(h, msg, wParam, lParam);
+    }
+
     ImageButton& button() const { return static_cast<ImageButton&>(c_); }
     void drawImage(const DRAWITEMSTRUCT& d, COLORREF back) const {
         if (!button().showsImage()) return;
@@ -436,6 +474,8 @@ private:
         const std::uint32_t b = mix(argb & 0xFF, GetBValue(back));
         return (r << 16) | (g << 8) | b;
     }
+
+    bool pressed_ = false;
 };
 
 // A list box with one selected item; selections set by code raise nothing natively.
@@ -824,6 +864,19 @@ bool PageControlPeer::focusOnAPage() const {
 void PageControlPeer::showActivePage() {
     const int active = control().activePage();
     if (static_cast<int>(send(TCM_GETCURSEL)) != active) send(TCM_SETCURSEL, static_cast<WPARAM>(active));
+    // Wine's tab control leaves the tab it came from marked pressed after a change by the
+    // arrow keys, and then takes no mouse click for a page change: no other tab keeps the
+    // mark. On Windows the mark means something only for tabs drawn as buttons, which
+    // these are not, so this changes nothing there.
+    const int tabs = static_cast<int>(send(TCM_GETITEMCOUNT));
+    for (int i = 0; i < tabs; ++i) {
+        if (i == active) continue;
+        TCITEMW item{};
+        item.mask = TCIF_STATE;
+        item.dwStateMask = TCIS_BUTTONPRESSED;
+        item.dwState = 0;
+        send(TCM_SETITEMW, static_cast<WPARAM>(i), asLParam(&item));
+    }
     // The new page first, then the old one away, so nothing behind them flashes.
     const auto pages = control().pages();
     for (int pass = 0; pass < 2; ++pass)

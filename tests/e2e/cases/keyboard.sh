@@ -168,6 +168,17 @@ case_keyboard_reaches_every_page_control() {
     wait_power "PowerSetActiveScheme $G_BALANCED" "$before" 3000 ||
         fail "Alt+A on the editor page did not activate its scheme: $(power_lines $((before + 1)) "$(power_count)")"
 
+    # After the page changes by the arrow keys, the tabs still answer the mouse: a click
+    # on the first tab, then on the second, opens each page.
+    local tabs
+    drv list-children "$HWND"
+    tabs=$(sed -n "s/^child=\([^ ]*\) parent=$HWND id=[^ ]* visible=[01] class=SysTabControl32 text=.*/\1/p" "$D_OUT")
+    [[ -n $tabs ]] || { fail "no tab row"; return; }
+    drv tab "$tabs" 0 || fail "cannot click the first tab"
+    keyboard_page "Power Options" || fail "a click on the first tab after the arrow keys did not open its page"
+    drv tab "$tabs" 1 || fail "cannot click the second tab"
+    keyboard_page "Power Profiles" || fail "a click on the second tab did not open its page"
+
     # Alt+X asks whether to exit: Cancel keeps the program, Yes ends it, and the line
     # typed above is saved.
     local answer box

@@ -45,4 +45,46 @@ case_profile_row_without_scheme_activates_nothing() {
     drv wait-exit "$PID" 8000 || fail "the program did not end on MsgQuit"
 }
 
-CASES+=(profile_row_without_scheme_activates_nothing)
+# A priority button clicked with the mouse steps its level and leaves the keyboard focus
+# where it was: a user who typed a class into a line's class list and then clicks that
+# line's CPU button still types on in the class list, which keeps the typed text (were
+# the focus to go and come back, the list's entry would refill it and show its
+# placeholder again). The click's step is seen at the program of that class, whose
+# priority the row then raises, and in the stored row.
+case_priority_button_click_leaves_the_focus() {
+    fixture_window clicked StellmarkE2EMouse "Program of the clicked row" visible || return
+    local program_pid
+    program_pid=$(val pid "$FIXTURE_LOG")
+    give_input || return
+    start_main || return
+    profile_line1 || return
+    local until=$(($(now_ms) + PROGRAM_WAIT_MS))
+    while drv state "$CPU_BUTTON"; [[ $(val visible) != 1 ]]; do
+        (($(now_ms) < until)) || { fail "the profile page did not show"; return; }
+        sleep 0.1
+    done
+
+    drv mouse-click "$CLASS_LIST" || { fail "cannot click into the class list"; return; }
+    drv keys "$HWND" home shift+end text:StellmarkE2EMouse || { fail "cannot type into the class list"; return; }
+    expect_eq "the control with the focus after typing" "$(focused_control)" "$CLASS_LIST"
+    drv mouse-click "$CPU_BUTTON" || { fail "cannot click the CPU button"; return; }
+    wait_priorities "$PROGRAM_WAIT_MS" "$program_pid=0x8000" ||
+        fail "the click on the CPU button did not raise the row's program to above normal: $(val priority)"
+    drv focus "$HWND"
+    expect_eq "the control with the focus after the click" "$(focused_control)" "$CLASS_LIST"
+    drv state "$CLASS_LIST"
+    expect_eq "the class list's text after the click" "$(val caption)" StellmarkE2EMouse
+    # Typing goes on where it was.
+    drv keys "$HWND" end text:X || fail "cannot type on"
+    drv state "$CLASS_LIST"
+    expect_eq "the class list's text after typing on" "$(val caption)" StellmarkE2EMouseX
+
+    drv post "$HWND" "$MSG_QUIT" 0 0
+    drv wait-exit "$PID" "$PROGRAM_WAIT_MS" || { fail "the program did not end on MsgQuit"; return; }
+    drv reg-get "$SETTINGS_KEY" CPUpriority0
+    expect_eq "stored CPU priority of row 0" "$(val value)" 3
+    drv reg-get "$SETTINGS_KEY" class0
+    expect_eq "stored class of row 0" "$(val value)" StellmarkE2EMouseX
+}
+
+CASES+=(profile_row_without_scheme_activates_nothing priority_button_click_leaves_the_focus)
