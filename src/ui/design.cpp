@@ -125,15 +125,33 @@ WindowPlace fitToWorkArea(int dpi, int clientWidth, int clientHeight, int frameW
 
     const int w = scaleToDpi(clientWidth, d) + frameWidth;
     const int h = scaleToDpi(clientHeight, d) + frameHeight;
-    // Centred, then into the work area; a window larger than it keeps its title bar
-    // in reach at the top left.
-    auto place = [](int size, int aroundStart, int aroundSize, int workStart, int workEnd) {
-        const int centred = aroundStart + (aroundSize - size) / 2;
-        return std::max(std::min(centred, workEnd - size), workStart);
+    // Centred, then into the work area.
+    const int x = around.left + (around.width() - w) / 2;
+    const int y = around.top + (around.height() - h) / 2;
+    return {d, pullIntoWorkArea({x, y, x + w, y + h}, work)};
+}
+
+Area pullIntoWorkArea(const Area& window, const Area& work) {
+    auto pull = [](int start, int size, int workStart, int workEnd) {
+        return std::max(std::min(start, workEnd - size), workStart);
     };
-    const int x = place(w, around.left, around.width(), work.left, work.right);
-    const int y = place(h, around.top, around.height(), work.top, work.bottom);
-    return {d, {x, y, x + w, y + h}};
+    const int x = pull(window.left, window.width(), work.left, work.right);
+    const int y = pull(window.top, window.height(), work.top, work.bottom);
+    return {x, y, x + window.width(), y + window.height()};
+}
+
+WindowPlace placeAtNewDpi(int dpi, int clientWidth, int clientHeight, int frameWidth, int frameHeight,
+                          const Area& suggested, const Area& work, bool moving) {
+    const WindowPlace fit = fitToWorkArea(dpi, clientWidth, clientHeight, frameWidth, frameHeight, work, work);
+    const Area at{suggested.left, suggested.top, suggested.left + fit.bounds.width(),
+                  suggested.top + fit.bounds.height()};
+    return {fit.dpi, moving ? at : pullIntoWorkArea(at, work)};
+}
+
+int trayIconDpi(int taskbarWindowDpi, int primaryMonitorDpi, int systemDpi) {
+    for (int d : {taskbarWindowDpi, primaryMonitorDpi, systemDpi})
+        if (d > 0) return d;
+    return 96;
 }
 
 }  // namespace ui

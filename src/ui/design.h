@@ -75,4 +75,23 @@ int scaleToDpi(int length, int dpi);
 WindowPlace fitToWorkArea(int dpi, int clientWidth, int clientHeight, int frameWidth, int frameHeight,
                           const Area& around, const Area& work);
 
+// A window moved into a work area, its size kept; one larger than it keeps its top left
+// (and the title bar) in reach.
+Area pullIntoWorkArea(const Area& window, const Area& work);
+
+// Where a window goes when the system gives it a new density (`dpi`, the screen's), with
+// the rectangle it suggests: the size the design fits at on that monitor (as
+// fitToWorkArea gives it), at the suggested top left. While the user still drags the
+// window, the system sends the change as soon as most of it is on the other monitor: it
+// stays exactly there, under the mouse, and is pulled into the work area only once the
+// move has ended. Otherwise it is pulled in at once.
+WindowPlace placeAtNewDpi(int dpi, int clientWidth, int clientHeight, int frameWidth, int frameHeight,
+                          const Area& suggested, const Area& work, bool moving);
+
+// The density the notification icons are drawn at: the taskbar's, which holds them,
+// whatever monitor the program's window is on. Each argument is 0 where the system
+// cannot tell it: the taskbar window's own density, else the primary monitor's (where
+// the taskbar is), else the system's.
+int trayIconDpi(int taskbarWindowDpi, int primaryMonitorDpi, int systemDpi);
+
 }  // namespace ui

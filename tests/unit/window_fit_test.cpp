@@ -1,5 +1,7 @@
-// Where the main window goes on its monitor: its design scaled to the screen's density
-// while that fits the work area, shrunk to the largest density that fits when not.
+// Where the windows go on their monitors: a design scaled to the screen's density while
+// that fits the work area, shrunk to the largest density that fits when not; where a
+// window dragged to a monitor of another scale goes; and the density of the
+// notification icons.
 #include <gtest/gtest.h>
 
 #include "ui/design.h"
@@ -60,6 +62,86 @@ TEST(WindowFit, TheChosenDensityIsTheLargestThatFits) {
     EXPECT_EQ(ui::scaleToDpi(1, 143), 1);   // 1.49
     EXPECT_EQ(ui::scaleToDpi(-1, 144), -2);
     EXPECT_EQ(ui::scaleToDpi(649, 120), 811);  // 811.25
+}
+
+// Two monitors side by side: a 150 % one left of the primary 100 % one, each with its
+// taskbar (at the left edge of the left one, at the bottom of the primary one); and a
+// wide, low 150 % screen and a small 100 % one. The suggested rectangles are the
+// system's, scaled linearly from the old size, at the place where the mouse keeps its
+// hold on the title bar.
+struct NewDpiCase {
+    const char* what;
+    int dpi;
+    int frameWidth, frameHeight;
+    ui::Area work, suggested;
+    int wantDpi;
+    int wantWidth, wantHeight;
+    int pulledLeft, pulledTop;  // once the move has ended
+};
+
+const NewDpiCase kNewDpi[] = {
+    // Fitted on the left monitor: 1834 x 913 at 135 dpi plus the frame. Dropped with its
+    // right part still over the primary monitor, it moves left into its work area.
+    {"dragged onto the 150 % monitor left of the primary one", 144, 22, 56, {-1860, 0, 0, 1080},
+     {-1500, 100, -1500 + 1977, 100 + 1029}, 135, 1834 + 22, 913 + 56, -1856, 100},
+    // Back at 100 % the design fits as it is; dropped low and right, it moves up and left.
+    {"dragged onto the primary 100 % monitor", 96, 14, 37, {0, 0, 1920, 1040}, {700, 500, 700 + 1251, 500 + 648},
+     96, 1304 + 14, 649 + 37, 602, 354},
+    // The title bar above the top of the screen comes back down; a window that fits
+    // keeps its left.
+    {"dragged onto a wide, low 150 % screen", 144, 22, 56, {0, 0, 2560, 960}, {400, -20, 400 + 1977, -20 + 1029},
+     133, 1807 + 22, 899 + 56, 400, 0},
+    // Still too wide at half the design size: the left edge stays in reach.
+    {"dragged onto a 640 x 480 screen at 100 %", 96, 14, 37, {0, 0, 640, 480}, {100, 50, 100 + 1318, 50 + 686}, 48,
+     652 + 14, 325 + 37, 0, 50},
+};
+
+TEST(WindowFit, AWindowMovedToAnotherDensityStaysUnderTheMouseUntilTheMoveEnds) {
+    for (const NewDpiCase& c : kNewDpi) {
+        SCOPED_TRACE(c.what);
+        for (bool moving : {true, false}) {
+            SCOPED_TRACE(moving ? "while the move goes on" : "with no move in progress");
+            const ui::WindowPlace p =
+                ui::placeAtNewDpi(c.dpi, 1304, 649, c.frameWidth, c.frameHeight, c.suggested, c.work, moving);
+            EXPECT_EQ(p.dpi, c.wantDpi);
+            EXPECT_EQ(p.bounds.width(), c.wantWidth);
+            EXPECT_EQ(p.bounds.height(), c.wantHeight);
+            EXPECT_EQ(p.bounds.left, moving ? c.suggested.left : c.pulledLeft);
+            EXPECT_EQ(p.bounds.top, moving ? c.suggested.top : c.pulledTop);
+        }
+        // The move's end pulls the window where it was dropped into the work area.
+        const ui::Area dropped{c.suggested.left, c.suggested.top, c.suggested.left + c.wantWidth,
+                               c.suggested.top + c.wantHeight};
+        const ui::Area pulled = ui::pullIntoWorkArea(dropped, c.work);
+        EXPECT_EQ(pulled.left, c.pulledLeft);
+        EXPECT_EQ(pulled.top, c.pulledTop);
+        EXPECT_EQ(pulled.width(), c.wantWidth);
+        EXPECT_EQ(pulled.height(), c.wantHeight);
+    }
+}
+
+// The notification area belongs to the taskbar: its icons are drawn at the taskbar's
+// density, not at that of the monitor the program's window was last on.
+TEST(TrayIcon, IsDrawnAtTheTaskbarsDensity) {
+    struct Case {
+        const char* what;
+        int taskbarWindow, primaryMonitor, system;
+        int want;
+    } cases[] = {
+        // The window was last on a 100 % external screen; the taskbar stays on the
+        // 150 % laptop screen, which has been the primary one since the logon at 125 %.
+        {"taskbar at 150 %, window at 100 %, logon at 125 %", 144, 144, 120, 144},
+        // The taskbar's own monitor rather than the primary one (a taskbar on a
+        // secondary screen), the primary monitor rather than the logon's density.
+        {"taskbar on a 175 % secondary screen", 168, 96, 120, 168},
+        {"no density of the taskbar window (before Windows 10)", 0, 144, 120, 144},
+        {"only the system's density (Windows 7)", 0, 0, 120, 120},
+        {"nothing known", 0, 0, 0, 96},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(ui::trayIconDpi(c.taskbarWindow, c.primaryMonitor, c.system), c.want);
+    }
 }
 
 }  // namespace

@@ -102,7 +102,9 @@ public:
     HFONT font() const { return font_; }
     int scale(int v) const { return scaleBy(v, dpi_); }
     UINT realDpi() const;
-    int smallIconSize() const;
+    // The pixel size of the notification icons: the small-icon size at the density of
+    // the taskbar that holds them.
+    int trayIconSize() const;
 
     // The window that holds the children of a control; the form's for the form.
     HWND windowFor(const Control* c) const;
@@ -125,7 +127,15 @@ public:
     bool timer(WPARAM id);
     void trayEvent(WPARAM id, LPARAM mouse);
     void shellRestarted();
+    // The display settings or a density changed: the notification icons are made anew at
+    // the taskbar's size.
+    void displayChanged();
+    // The size the window takes at a new density, asked before the change.
+    bool scaledSize(UINT dpi, SIZE& size) const;
     void dpiChanged(UINT dpi, const RECT& suggested);
+    // The user's move or resize of the window with the mouse (or the keyboard) begins or ends.
+    void moveStarted() { moving_ = true; }
+    void moveEnded();
 
     void teardown();
     // The window a dialog stays in front of; set before create().
@@ -142,11 +152,18 @@ private:
     DWORD exStyle() const { return form_ && form_->dialogBorder ? WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT : 0; }
 
     HFONT makeFont() const;
+    // The density the design is laid out at on a screen of that density, before any fit.
+    int designDpi(UINT screenDpi) const;
+    // The system's frame around the client area, drawn at the screen's density.
+    SIZE frameAt(UINT screenDpi) const;
     // The density and the screen rectangle of the window at a screen density: its
     // design scaled to that density, shrunk where it would not fit the work area of
-    // its monitor; centred on the owner, the screen or a rectangle the system suggests.
-    ui::WindowPlace fitted(UINT screenDpi, const RECT* suggested) const;
-    void place(UINT screenDpi, const RECT* suggested);
+    // its monitor; centred on the owner or the screen.
+    ui::WindowPlace fitted(UINT screenDpi) const;
+    void place(UINT screenDpi);
+    void moveTo(const ui::WindowPlace& p);
+    // Into the work area of the monitor that holds most of the window, where it sticks out.
+    void pullIntoWorkArea();
     // New fonts and positions for every control after a change of density.
     void rescale(UINT dpi);
 
@@ -159,6 +176,7 @@ private:
     std::map<std::pair<std::string, int>, HFONT> ownFonts_;  // by face and pixel height at dpi_
     HWND owner_ = nullptr;
     UINT dpi_ = 96;
+    bool moving_ = false;
     UINT nextId_ = 100;
     std::vector<ControlPeer*> peers_;  // in creation order, parents first
     std::unordered_map<HWND, ControlPeer*> byWindow_;
@@ -931,7 +949,7 @@ private:
         d.uID = id_;
         d.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
         d.uCallbackMessage = fw_.backend().trayMessage();
-        d.hIcon = fw_.backend().icon(static_cast<const TrayIcon&>(c_).icon(), fw_.smallIconSize());
+        d.hIcon = fw_.backend().icon(static_cast<const TrayIcon&>(c_).icon(), fw_.trayIconSize());
         // The shell holds 127 characters and a terminating zero; never split a surrogate pair.
         std::wstring tip = widen(c_.hint());
         constexpr size_t room = sizeof d.szTip / sizeof d.szTip[0] - 1;
@@ -1006,7 +1024,7 @@ void FormWindow::create() {
                             0, owner_, nullptr, backend_.instance(), static_cast<NativeWindow*>(this));
     if (!hwnd_) throw std::runtime_error("Cannot create the window of " + form.name());
     form.setHandle(reinterpret_cast<std::uintptr_t>(hwnd_));
-    dpi_ = static_cast<UINT>(fitted(realDpi(), nullptr).dpi);
+    dpi_ = static_cast<UINT>(fitted(realDpi()).dpi);
     font_ = makeFont();
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
@@ -1017,7 +1035,7 @@ void FormWindow::create() {
     }
     if (UINT restart = backend_.taskbarCreatedMessage(); restart && backend_.system().ChangeWindowMessageFilterEx)
         backend_.system().ChangeWindowMessageFilterEx(hwnd_, restart, MSGFLT_ALLOW, nullptr);
-    place(realDpi(), nullptr);
+    place(realDpi());
 }
 
 void FormWindow::createPeer(Control& c) {
@@ -1086,9 +1104,14 @@ void FormWindow::apply(Prop what) {
     Form& form = *form_;
     switch (what) {
         case Prop::Caption: SetWindowTextW(hwnd_, widen(form.caption()).c_str()); break;
-        case Prop::Visible: ShowWindow(hwnd_, form.visible() ? SW_SHOW : SW_HIDE); break;
+        case Prop::Visible:
+            // A window shown again comes back inside the work area, which may have
+            // shrunk or gone with its monitor while it was hidden.
+            if (form.visible()) pullIntoWorkArea();
+            ShowWindow(hwnd_, form.visible() ? SW_SHOW : SW_HIDE);
+            break;
         case Prop::Enabled: EnableWindow(hwnd_, form.enabled()); break;
-        case Prop::Bounds: place(realDpi(), nullptr); break;
+        case Prop::Bounds: place(realDpi()); break;
         case Prop::Front:
             if (!form.visible()) break;
             if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
@@ -1105,12 +1128,22 @@ UINT FormWindow::realDpi() const {
     return backend_.systemDpi();
 }
 
-// The size the notification area asks for: the small-icon size at the density of the
-// window's monitor, which is the taskbar's while the window is on it.
-int FormWindow::smallIconSize() const {
-    if (backend_.system().GetSystemMetricsForDpi)
-        return backend_.system().GetSystemMetricsForDpi(SM_CXSMICON, realDpi());
-    return GetSystemMetrics(SM_CXSMICON);
+// The notification area draws its icons at the taskbar's small-icon size and stretches
+// whatever it is given; the program's window may be on a monitor of another density.
+int FormWindow::trayIconSize() const {
+    const SystemFunctions& sys = backend_.system();
+    UINT taskbar = 0, primary = 0;
+    if (sys.GetDpiForWindow)
+        if (HWND bar = FindWindowW(L"Shell_TrayWnd", nullptr)) taskbar = sys.GetDpiForWindow(bar);
+    UINT x = 0, y = 0;
+    if (sys.GetDpiForMonitor &&
+        SUCCEEDED(sys.GetDpiForMonitor(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), 0, &x, &y)))
+        primary = x;
+    const UINT system = backend_.systemDpi();
+    const auto dpi = static_cast<UINT>(
+        ui::trayIconDpi(static_cast<int>(taskbar), static_cast<int>(primary), static_cast<int>(system)));
+    if (sys.GetSystemMetricsForDpi) return sys.GetSystemMetricsForDpi(SM_CXSMICON, dpi);
+    return MulDiv(GetSystemMetrics(SM_CXSMICON), static_cast<int>(dpi), static_cast<int>(system));
 }
 
 HFONT FormWindow::makeFont() const {
@@ -1137,35 +1170,63 @@ HFONT FormWindow::makeFont() const {
     return CreateFontIndirectW(&lf);
 }
 
-ui::WindowPlace FormWindow::fitted(UINT screenDpi, const RECT* suggested) const {
-    const Form& form = *form_;
-    // The frame is the system's, drawn at the screen's density whatever the design's.
+namespace {
+
+ui::Area areaOf(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+
+// A monitor's whole rectangle and its work area; the primary screen's where the monitor
+// cannot be asked.
+MONITORINFO monitorInfo(HMONITOR monitor) {
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    if (!monitor || !GetMonitorInfoW(monitor, &mi)) {
+        mi.rcMonitor = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        mi.rcWork = mi.rcMonitor;
+    }
+    return mi;
+}
+
+}  // namespace
+
+int FormWindow::designDpi(UINT screenDpi) const {
+    return form_->application().scaled ? static_cast<int>(screenDpi) : 96;
+}
+
+SIZE FormWindow::frameAt(UINT screenDpi) const {
     RECT frame{0, 0, 0, 0};
     if (backend_.system().AdjustWindowRectExForDpi)
         backend_.system().AdjustWindowRectExForDpi(&frame, style(), FALSE, exStyle(), screenDpi);
     else
         AdjustWindowRectEx(&frame, style(), FALSE, exStyle());
-    MONITORINFO mi{};
-    mi.cbSize = sizeof mi;
-    HMONITOR monitor = suggested ? MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST)
-                                 : MonitorFromWindow(owner_ ? owner_ : hwnd_, MONITOR_DEFAULTTOPRIMARY);
-    if (!GetMonitorInfoW(monitor, &mi)) {
-        mi.rcMonitor = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-        mi.rcWork = mi.rcMonitor;
-    }
-    RECT around = suggested ? *suggested : mi.rcMonitor;
-    if (!suggested && owner_ && IsWindowVisible(owner_)) GetWindowRect(owner_, &around);
-    auto area = [](const RECT& r) { return ui::Area{r.left, r.top, r.right, r.bottom}; };
-    const int dpi = form.application().scaled ? static_cast<int>(screenDpi) : 96;
-    return ui::fitToWorkArea(dpi, form.clientWidth(), form.clientHeight(), frame.right - frame.left,
-                             frame.bottom - frame.top, area(around), area(mi.rcWork));
+    return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
-void FormWindow::place(UINT screenDpi, const RECT* suggested) {
-    const ui::WindowPlace p = fitted(screenDpi, suggested);
+ui::WindowPlace FormWindow::fitted(UINT screenDpi) const {
+    const Form& form = *form_;
+    const MONITORINFO mi = monitorInfo(MonitorFromWindow(owner_ ? owner_ : hwnd_, MONITOR_DEFAULTTOPRIMARY));
+    RECT around = mi.rcMonitor;
+    if (owner_ && IsWindowVisible(owner_)) GetWindowRect(owner_, &around);
+    const SIZE frame = frameAt(screenDpi);
+    return ui::fitToWorkArea(designDpi(screenDpi), form.clientWidth(), form.clientHeight(), frame.cx, frame.cy,
+                             areaOf(around), areaOf(mi.rcWork));
+}
+
+void FormWindow::place(UINT screenDpi) { moveTo(fitted(screenDpi)); }
+
+void FormWindow::moveTo(const ui::WindowPlace& p) {
     if (static_cast<UINT>(p.dpi) != dpi_) rescale(static_cast<UINT>(p.dpi));
     SetWindowPos(hwnd_, nullptr, p.bounds.left, p.bounds.top, p.bounds.width(), p.bounds.height(),
                  SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void FormWindow::pullIntoWorkArea() {
+    RECT r{};
+    if (!hwnd_ || !GetWindowRect(hwnd_, &r)) return;
+    const ui::Area now = areaOf(r);
+    const ui::Area pulled =
+        ui::pullIntoWorkArea(now, areaOf(monitorInfo(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST)).rcWork));
+    if (pulled.left != now.left || pulled.top != now.top)
+        SetWindowPos(hwnd_, nullptr, pulled.left, pulled.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HWND FormWindow::windowFor(const Control* c) const {
@@ -1271,14 +1332,37 @@ void FormWindow::shellRestarted() {
     for (TrayPeer* t : trays_) t->readd();
 }
 
-void FormWindow::dpiChanged(UINT dpi, const RECT& suggested) {
-    if (!form_->application().scaled) {
-        SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                     suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-        return;
-    }
-    place(dpi, &suggested);
+void FormWindow::displayChanged() {
     for (TrayPeer* t : trays_) t->apply(Prop::Icon);
+}
+
+// Asked while the window is already where the move has taken it, so its monitor is the
+// one of the new density.
+bool FormWindow::scaledSize(UINT dpi, SIZE& size) const {
+    const Form& form = *form_;
+    const ui::Area work = areaOf(monitorInfo(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST)).rcWork);
+    const SIZE frame = frameAt(dpi);
+    const ui::WindowPlace p =
+        ui::fitToWorkArea(designDpi(dpi), form.clientWidth(), form.clientHeight(), frame.cx, frame.cy, work, work);
+    size = {p.bounds.width(), p.bounds.height()};
+    return true;
+}
+
+// Windows sends the change while the user still drags the window, as soon as most of it
+// is on the other monitor, with a rectangle that keeps the title bar under the mouse:
+// the window goes exactly there and into the work area only once the move has ended.
+void FormWindow::dpiChanged(UINT dpi, const RECT& suggested) {
+    const Form& form = *form_;
+    const ui::Area work = areaOf(monitorInfo(MonitorFromRect(&suggested, MONITOR_DEFAULTTONEAREST)).rcWork);
+    const SIZE frame = frameAt(dpi);
+    moveTo(ui::placeAtNewDpi(designDpi(dpi), form.clientWidth(), form.clientHeight(), frame.cx, frame.cy,
+                             areaOf(suggested), work, moving_));
+    displayChanged();
+}
+
+void FormWindow::moveEnded() {
+    moving_ = false;
+    pullIntoWorkArea();
 }
 
 void FormWindow::rescale(UINT dpi) {
@@ -1357,11 +1441,15 @@ Win32Backend::Win32Backend(HINSTANCE instance) : instance_(instance) {
     lookUp(system_.GetSystemMetricsForDpi, user32, "GetSystemMetricsForDpi");
     lookUp(system_.ChangeWindowMessageFilterEx, user32, "ChangeWindowMessageFilterEx");
     system_.IsAppThemed = uxtheme_.function<decltype(system_.IsAppThemed)>("IsAppThemed");
+    system_.GetDpiForMonitor = shcore_.function<decltype(system_.GetDpiForMonitor)>("GetDpiForMonitor");
     lookUp(system_.LoadIconWithScaleDown, GetModuleHandleW(L"comctl32.dll"), "LoadIconWithScaleDown");
 }
 
 Win32Backend::~Win32Backend() {
-    if (appWindow_) DestroyWindow(appWindow_);
+    if (appWindow_) {
+        RemoveWindowSubclass(appWindow_, appWindowProc, 0);
+        DestroyWindow(appWindow_);
+    }
     for (auto& [key, icon] : icons_)
         if (icon) DestroyIcon(icon);
 }
@@ -1419,8 +1507,24 @@ void Win32Backend::initialise(Application& app) {
         appWindow_ = CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, widen(app.title()).c_str(), WS_POPUP, 0, 0, 0, 0,
                                      nullptr, nullptr, instance_, nullptr);
         if (!appWindow_) throw std::runtime_error("Cannot create the application window");
+        SetWindowSubclass(appWindow_, appWindowProc, 0, reinterpret_cast<DWORD_PTR>(this));
     }
+    app_ = &app;
     titleChanged(app);
+}
+
+LRESULT CALLBACK Win32Backend::appWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                             DWORD_PTR data) {
+    if (msg == WM_DPICHANGED) {
+        auto* self = reinterpret_cast<Win32Backend*>(data);
+        if (Application* app = self->app_)
+            app->boundary([app] {
+                if (Form* main = app->mainForm())
+                    if (FormWindow* fw = windowOf(*main)) fw->displayChanged();
+            });
+        return 0;
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
 void Win32Backend::titleChanged(Application& app) {
@@ -1473,9 +1577,17 @@ std::intptr_t Win32Backend::defaultProc(Form& form, Message& m) {
     } else if (m.msg == trayMessage()) {
         fw->trayEvent(m.wParam, m.lParam);
         return 0;
+    } else if (m.msg == WM_GETDPISCALEDSIZE) {
+        return fw->scaledSize(static_cast<UINT>(m.wParam), *reinterpret_cast<SIZE*>(m.lParam)) ? TRUE : FALSE;
     } else if (m.msg == WM_DPICHANGED) {
         fw->dpiChanged(HIWORD(m.wParam), *reinterpret_cast<const RECT*>(m.lParam));
         return 0;
+    } else if (m.msg == WM_ENTERSIZEMOVE) {
+        fw->moveStarted();
+    } else if (m.msg == WM_EXITSIZEMOVE) {
+        fw->moveEnded();
+    } else if (m.msg == WM_DISPLAYCHANGE || m.msg == WM_SETTINGCHANGE) {
+        fw->displayChanged();
     } else if (taskbarCreated_ != 0 && m.msg == taskbarCreated_) {
         fw->shellRestarted();
         return 0;

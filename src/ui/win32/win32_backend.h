@@ -26,6 +26,8 @@ struct SystemFunctions {
     BOOL(WINAPI* AdjustWindowRectExForDpi)(LPRECT, DWORD, BOOL, DWORD, UINT) = nullptr;
     BOOL(WINAPI* SystemParametersInfoForDpi)(UINT, UINT, PVOID, UINT, UINT) = nullptr;
     int(WINAPI* GetSystemMetricsForDpi)(int, UINT) = nullptr;
+    // shcore: a monitor's density; the type 0 asks for the effective one.
+    HRESULT(WINAPI* GetDpiForMonitor)(HMONITOR, int, UINT*, UINT*) = nullptr;
     BOOL(WINAPI* ChangeWindowMessageFilterEx)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT) = nullptr;
     BOOL(WINAPI* IsAppThemed)() = nullptr;
     // Common controls 6: an icon at any size, scaled down from a larger image when
@@ -71,11 +73,17 @@ public:
 
 private:
     static FormWindow* windowOf(Form& form);
+    // The hidden application window lies on the primary monitor, which holds the
+    // taskbar: a change of its density reaches the notification icons through it.
+    static LRESULT CALLBACK appWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                          DWORD_PTR data);
     static HRESULT CALLBACK taskDialogCallback(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LONG_PTR data);
     ModalResult confirmation(HWND owner, const std::wstring& text);
 
     HINSTANCE instance_;
     platform::win32::SystemLibrary uxtheme_{L"uxtheme.dll"};
+    platform::win32::SystemLibrary shcore_{L"shcore.dll"};
+    Application* app_ = nullptr;
     SystemFunctions system_;
     HWND appWindow_ = nullptr;
     std::wstring title_;
