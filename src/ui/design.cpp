@@ -148,6 +148,25 @@ WindowPlace placeAtNewDpi(int dpi, int clientWidth, int clientHeight, int frameW
     return {fit.dpi, moving ? at : pullIntoWorkArea(at, work)};
 }
 
+int monitorAtDpi(const std::vector<MonitorArea>& monitors, const Area& window, int dpi) {
+    auto overlap = [](int a0, int a1, int b0, int b1) {
+        return std::max(0LL, static_cast<long long>(std::min(a1, b1)) - std::max(a0, b0));
+    };
+    int best = -1;
+    long long bestShare = -1;
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        const Area& m = monitors[i].bounds;
+        if (monitors[i].dpi != dpi) continue;
+        const long long share = overlap(window.left, window.right, m.left, m.right) *
+                                overlap(window.top, window.bottom, m.top, m.bottom);
+        if (share > bestShare) {
+            best = static_cast<int>(i);
+            bestShare = share;
+        }
+    }
+    return best;
+}
+
 int trayIconDpi(int taskbarWindowDpi, int primaryMonitorDpi, int systemDpi) {
     for (int d : {taskbarWindowDpi, primaryMonitorDpi, systemDpi})
         if (d > 0) return d;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <vector>
 
 #include "ui/ui.h"
 
@@ -87,6 +88,19 @@ Area pullIntoWorkArea(const Area& window, const Area& work);
 // move has ended. Otherwise it is pulled in at once.
 WindowPlace placeAtNewDpi(int dpi, int clientWidth, int clientHeight, int frameWidth, int frameHeight,
                           const Area& suggested, const Area& work, bool moving);
+
+// A monitor as the system describes it: its rectangle, its work area, its density.
+struct MonitorArea {
+    Area bounds, work;
+    int dpi;
+};
+
+// The monitor a window is going to when the system asks for its size at a new density:
+// of the monitors at that density, the one that holds the most of the window. The
+// system asks while a dragged window is still where the last mouse step left it,
+// before it moves to where most of it is on the new monitor, so the monitor that holds
+// most of it now may well be the old one. -1 when no monitor has that density.
+int monitorAtDpi(const std::vector<MonitorArea>& monitors, const Area& window, int dpi);
 
 // The density the notification icons are drawn at: the taskbar's, which holds them,
 // whatever monitor the program's window is on. Each argument is 0 where the system

@@ -120,6 +120,35 @@ TEST(WindowFit, AWindowMovedToAnotherDensityStaysUnderTheMouseUntilTheMoveEnds) 
     }
 }
 
+// The system asks for the size at the new density before the dragged window has moved to
+// where most of it is on the other monitor: the monitor it is going to is the one of that
+// density that holds the most of it, which need not hold the most of it yet.
+TEST(WindowFit, TheMonitorAWindowGoesToIsTheOneOfTheNewDensity) {
+    // A 150 % monitor left of the primary 100 % one, and a 150 % one of 2560 x 1440 right
+    // of it.
+    const std::vector<ui::MonitorArea> monitors = {
+        {{-1920, 0, 0, 1080}, {-1860, 0, 0, 1080}, 144},
+        {{0, 0, 1920, 1080}, {0, 0, 1920, 1040}, 96},
+        {{1920, 0, 4480, 1440}, {1920, 0, 4480, 1400}, 144},
+    };
+    struct Case {
+        const char* what;
+        ui::Area window;
+        int dpi, want;
+    } cases[] = {
+        {"most of it still on the primary monitor, going left", {-600, 100, 718, 786}, 144, 0},
+        {"the same place, going back to the primary monitor", {-600, 100, 718, 786}, 96, 1},
+        // Not merely the first monitor of that density.
+        {"going right", {1500, 100, 2818, 786}, 144, 2},
+        {"over all three, more of it on the right one", {-300, 0, 2300, 686}, 144, 2},
+        {"no monitor of that density", {100, 100, 1418, 786}, 120, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(ui::monitorAtDpi(monitors, c.window, c.dpi), c.want);
+    }
+}
+
 // The notification area belongs to the taskbar: its icons are drawn at the taskbar's
 // density, not at that of the monitor the program's window was last on.
 TEST(TrayIcon, IsDrawnAtTheTaskbarsDensity) {
@@ -133,7 +162,7 @@ TEST(TrayIcon, IsDrawnAtTheTaskbarsDensity) {
         {"taskbar at 150 %, window at 100 %, logon at 125 %", 144, 144, 120, 144},
         // The taskbar's own monitor rather than the primary one (a taskbar on a
         // secondary screen), the primary monitor rather than the logon's density.
-        {"taskbar on a 175 % secondary screen", 168, 96, 120, 168},
+        {"taskbar dragged to a 175 % secondary screen", 168, 96, 120, 168},
         {"no density of the taskbar window (before Windows 10)", 0, 144, 120, 144},
         {"only the system's density (Windows 7)", 0, 0, 120, 120},
         {"nothing known", 0, 0, 0, 96},

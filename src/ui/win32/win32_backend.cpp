@@ -1186,6 +1186,11 @@ MONITORINFO monitorInfo(HMONITOR monitor) {
     return mi;
 }
 
+BOOL CALLBACK collectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
+    reinterpret_cast<std::vector<HMONITOR>*>(list)->push_back(monitor);
+    return TRUE;
+}
+
 }  // namespace
 
 int FormWindow::designDpi(UINT screenDpi) const {
@@ -1336,11 +1341,26 @@ void FormWindow::displayChanged() {
     for (TrayPeer* t : trays_) t->apply(Prop::Icon);
 }
 
-// Asked while the window is already where the move has taken it, so its monitor is the
-// one of the new density.
 bool FormWindow::scaledSize(UINT dpi, SIZE& size) const {
     const Form& form = *form_;
-    const ui::Area work = areaOf(monitorInfo(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST)).rcWork);
+    // The work area of the monitor the window is going to: the one of that density that
+    // holds the most of it; the window's own where densities cannot be asked.
+    RECT now{};
+    GetWindowRect(hwnd_, &now);
+    std::vector<HMONITOR> handles;
+    std::vector<ui::MonitorArea> monitors;
+    if (backend_.system().GetDpiForMonitor) {
+        EnumDisplayMonitors(nullptr, nullptr, collectMonitor, reinterpret_cast<LPARAM>(&handles));
+        for (HMONITOR h : handles) {
+            const MONITORINFO mi = monitorInfo(h);
+            UINT x = 0, y = 0;
+            if (FAILED(backend_.system().GetDpiForMonitor(h, 0, &x, &y))) x = 0;
+            monitors.push_back({areaOf(mi.rcMonitor), areaOf(mi.rcWork), static_cast<int>(x)});
+        }
+    }
+    const int target = ui::monitorAtDpi(monitors, areaOf(now), static_cast<int>(dpi));
+    const ui::Area work = target >= 0 ? monitors[static_cast<size_t>(target)].work
+                                      : areaOf(monitorInfo(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST)).rcWork);
     const SIZE frame = frameAt(dpi);
     const ui::WindowPlace p =
         ui::fitToWorkArea(designDpi(dpi), form.clientWidth(), form.clientHeight(), frame.cx, frame.cy, work, work);
