@@ -868,6 +868,15 @@ bool bringToFront(HWND h) {
     return GetForegroundWindow() == h;
 }
 
+// How long a wait for a state the program reaches by itself may take: the suite's limit
+// from the environment, else 3 s.
+DWORD programWaitMs() {
+    wchar_t text[16] = L"";
+    const DWORD n = GetEnvironmentVariableW(L"PROGRAM_WAIT_MS", text, 16);
+    const unsigned long ms = n > 0 && n < 16 ? std::wcstoul(text, nullptr, 10) : 0;
+    return ms > 0 ? (DWORD)ms : 3000;
+}
+
 // The window with the keyboard focus in the thread of a window, or null.
 HWND focusOf(HWND h) {
     GUITHREADINFO gti{};
@@ -955,8 +964,8 @@ int cmdMouseClick(int argc, wchar_t** argv) {
 
 // tab-walk <window> <presses> [back]: the window to the front, then Tab (Shift+Tab with
 // "back") that many times, each once the focus has moved on from the last one; prints
-// every control the focus reached, in order. A focus that stays put for 3 s ends the
-// walk ("stuck=1").
+// every control the focus reached, in order. A focus that stays put for the suite's
+// wait for the program (PROGRAM_WAIT_MS, else 3 s) ends the walk ("stuck=1").
 int cmdTabWalk(int argc, wchar_t** argv) {
     if (argc < 2 || argc > 3 || (argc == 3 && std::wcscmp(argv[2], L"back") != 0)) return 2;
     HWND h = resolve(argv[0]);
@@ -973,7 +982,7 @@ int cmdTabWalk(int argc, wchar_t** argv) {
     putFocus("start", f);
     for (unsigned long long i = 0; i < presses; ++i) {
         if (!sendKey(tab)) return 1;
-        HWND next = focusAfter(h, f, 3000);
+        HWND next = focusAfter(h, f, programWaitMs());
         if (next == f) {
             put("stuck", 1);
             break;

@@ -131,7 +131,7 @@ public:
     // the taskbar's size.
     void displayChanged();
     // The size the window takes at a new density, asked before the change.
-    bool scaledSize(UINT dpi, SIZE& size) const;
+    SIZE scaledSize(UINT dpi) const;
     void dpiChanged(UINT dpi, const RECT& suggested);
     // The user's move or resize of the window with the mouse (or the keyboard) begins or ends.
     void moveStarted() { moving_ = true; }
@@ -1341,7 +1341,7 @@ void FormWindow::displayChanged() {
     for (TrayPeer* t : trays_) t->apply(Prop::Icon);
 }
 
-bool FormWindow::scaledSize(UINT dpi, SIZE& size) const {
+SIZE FormWindow::scaledSize(UINT dpi) const {
     const Form& form = *form_;
     // The work area of the monitor the window is going to: the one of that density that
     // holds the most of it; the window's own where densities cannot be asked.
@@ -1364,8 +1364,7 @@ bool FormWindow::scaledSize(UINT dpi, SIZE& size) const {
     const SIZE frame = frameAt(dpi);
     const ui::WindowPlace p =
         ui::fitToWorkArea(designDpi(dpi), form.clientWidth(), form.clientHeight(), frame.cx, frame.cy, work, work);
-    size = {p.bounds.width(), p.bounds.height()};
-    return true;
+    return {p.bounds.width(), p.bounds.height()};
 }
 
 // Windows sends the change while the user still drags the window, as soon as most of it
@@ -1598,7 +1597,8 @@ std::intptr_t Win32Backend::defaultProc(Form& form, Message& m) {
         fw->trayEvent(m.wParam, m.lParam);
         return 0;
     } else if (m.msg == WM_GETDPISCALEDSIZE) {
-        return fw->scaledSize(static_cast<UINT>(m.wParam), *reinterpret_cast<SIZE*>(m.lParam)) ? TRUE : FALSE;
+        *reinterpret_cast<SIZE*>(m.lParam) = fw->scaledSize(static_cast<UINT>(m.wParam));
+        return TRUE;
     } else if (m.msg == WM_DPICHANGED) {
         fw->dpiChanged(HIWORD(m.wParam), *reinterpret_cast<const RECT*>(m.lParam));
         return 0;

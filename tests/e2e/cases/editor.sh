@@ -59,12 +59,12 @@ items_of() {
 }
 
 # click_expecting <button> <what> <calls>: clicks the button; the power service's log
-# then gets exactly these calls (joined by " ; "), the last of them within 3 s.
+# then gets exactly these calls (joined by " ; ").
 click_expecting() {
     local before
     before=$(power_count)
     drv click "$1" || { fail "cannot click the $2"; return 1; }
-    wait_power "${3##* ; }" "$before" 3000 ||
+    wait_power "${3##* ; }" "$before" "$PROGRAM_WAIT_MS" ||
         { fail "the $2 did not reach the power service: $(power_lines $((before + 1)) "$(power_count)")"; return 1; }
     expect_eq "calls of the $2" "$(power_lines $((before + 1)) "$(power_count)")" "$3"
 }
@@ -83,8 +83,9 @@ editor_start() {
         [[ -n $pause ]] && drv click "$pause" || { fail "cannot pause the load rule"; return 1; }
     fi
     drv tab "$TABS" 2 || { fail "cannot click the '$EDITOR_PAGE' tab"; return 1; }
-    drv wait-text "$BUTTON_APPLY" '&Activate Scheme' 3000 || fail "the apply button is not there"
-    for _ in $(seq 60); do
+    drv wait-text "$BUTTON_APPLY" '&Activate Scheme' "$PROGRAM_WAIT_MS" || fail "the apply button is not there"
+    local until=$(($(now_ms) + PROGRAM_WAIT_MS))
+    while (($(now_ms) < until)); do
         drv state "$BUTTON_APPLY" && [[ $(val visible) == 1 ]] && return 0
         sleep 0.05
     done
@@ -105,22 +106,22 @@ case_editor_lists_writes_and_activates() {
     expect_eq "settings" "$ITEMS" \
         "Minimum processor state|Maximum processor state|System cooling policy|Processor performance boost mode"
     expect_eq "setting selected" "$SELECTED" 0
-    drv wait-text "$SPIN_AC" '5' 2000 || fail "the AC spin box does not show the scheme's value 5"
+    drv wait-text "$SPIN_AC" '5' "$PROGRAM_WAIT_MS" || fail "the AC spin box does not show the scheme's value 5"
 
     local before
     before=$(power_count)
     drv set-text "$SPIN_AC" 42 && drv key "$SPIN_AC" $VK_RETURN || fail "cannot type into the AC spin box"
-    wait_power "PowerWriteACValueIndex $G_BALANCED $G_PROCESSOR $G_MIN_STATE 42" "$before" 3000 ||
+    wait_power "PowerWriteACValueIndex $G_BALANCED $G_PROCESSOR $G_MIN_STATE 42" "$before" "$PROGRAM_WAIT_MS" ||
         fail "the typed AC value was not written: $(power_lines $((before + 1)) "$(power_count)")"
 
     drv pick "$SETTINGS" 3 || fail "cannot pick the boost mode"
-    drv wait-text "$VALUES_AC" 'Aggressive' 3000 || fail "the AC value list does not show the current value"
+    drv wait-text "$VALUES_AC" 'Aggressive' "$PROGRAM_WAIT_MS" || fail "the AC value list does not show the current value"
     items_of combo "$VALUES_DC"
     expect_eq "values from the registry" "$ITEMS" "Disabled|Enabled|Aggressive"
     expect_eq "DC value selected" "$SELECTED" 1
     before=$(power_count)
     drv pick "$VALUES_DC" 0 || fail "cannot pick a DC value"
-    wait_power "PowerWriteDCValueIndex $G_BALANCED $G_PROCESSOR $G_BOOST_MODE 0" "$before" 3000 ||
+    wait_power "PowerWriteDCValueIndex $G_BALANCED $G_PROCESSOR $G_BOOST_MODE 0" "$before" "$PROGRAM_WAIT_MS" ||
         fail "the picked DC value was not written: $(power_lines $((before + 1)) "$(power_count)")"
 
     drv pick "$EDIT_SCHEME" 2 || fail "cannot pick power saver in the editor"
@@ -135,7 +136,7 @@ case_editor_creates_scheme() {
     local before dialog combo edit ok created="{5354454c-4d4b-4000-8000-000000000001}"
     before=$(power_count)
     drv pick "$EDIT_SCHEME" 3 posted || { fail "cannot pick the create item"; return; }
-    drv wait-window "$CLASS" "Create new power scheme" 5000 visible || { fail "the dialog did not open"; return; }
+    drv wait-window "$CLASS" "Create new power scheme" "$PROGRAM_WAIT_MS" visible || { fail "the dialog did not open"; return; }
     dialog=$(val hwnd)
     drv list-children "$dialog"
     combo=$(sed -n 's/^child=\([^ ]*\) .* class=ComboBox text=.*/\1/p' "$D_OUT")
@@ -146,8 +147,8 @@ case_editor_creates_scheme() {
     expect_eq "sources offered" "$ITEMS" "Balanced|High performance|Power saver"
     expect_eq "source selected" "$SELECTED" 0
     drv pick "$combo" 1 && drv set-text "$edit" "Night copy" && drv click "$ok" || fail "cannot fill in the dialog"
-    drv wait-gone "$dialog" 5000 || fail "the dialog did not close"
-    wait_power "PowerWriteFriendlyName $created null null 22 Night copy" "$before" 3000 ||
+    drv wait-gone "$dialog" "$PROGRAM_WAIT_MS" || fail "the dialog did not close"
+    wait_power "PowerWriteFriendlyName $created null null 22 Night copy" "$before" "$PROGRAM_WAIT_MS" ||
         fail "the new scheme was not named: $(power_lines $((before + 1)) "$(power_count)")"
     expect_eq "calls of the creation" "$(power_lines $((before + 1)) "$(power_count)")" \
         "PowerDuplicateScheme $G_HIGH_PERFORMANCE $created ; PowerWriteFriendlyName $created null null 22 Night copy"
@@ -197,8 +198,8 @@ case_editor_resets_and_describes() {
     drv pick "$CATEGORIES" 1 || { fail "cannot pick the sleep subgroup"; return; }
     items_of listbox "$SETTINGS"
     expect_eq "sleep settings" "$ITEMS" "Sleep after"
-    drv wait-text "$SPIN_AC" '1800' 3000 || fail "the AC spin box does not show the scheme's value 1800"
-    drv wait-text "$SPIN_DC" '900' 3000 || fail "the DC spin box does not show the scheme's value 900"
+    drv wait-text "$SPIN_AC" '1800' "$PROGRAM_WAIT_MS" || fail "the AC spin box does not show the scheme's value 1800"
+    drv wait-text "$SPIN_DC" '900' "$PROGRAM_WAIT_MS" || fail "the DC spin box does not show the scheme's value 900"
     panel_labels || return
     expect_eq "panel labels" "$LABELS" \
         "Specify how long your computer is inactive before going to sleep.|AC setting:|DC setting:|Seconds|Seconds"
@@ -206,11 +207,11 @@ case_editor_resets_and_describes() {
     local sleep_after="$G_BALANCED $G_SLEEP $G_SLEEP_AFTER"
     click_expecting "$BUTTON_RESET" "reset button" \
         "PowerWriteACValueIndex $sleep_after 3600 ; PowerWriteDCValueIndex $sleep_after 600"
-    drv wait-text "$SPIN_AC" '3600' 3000 || fail "the AC spin box does not show the default 3600"
-    drv wait-text "$SPIN_DC" '600' 3000 || fail "the DC spin box does not show the default 600"
+    drv wait-text "$SPIN_AC" '3600' "$PROGRAM_WAIT_MS" || fail "the AC spin box does not show the default 3600"
+    drv wait-text "$SPIN_DC" '600' "$PROGRAM_WAIT_MS" || fail "the DC spin box does not show the default 600"
 
     drv pick "$CATEGORIES" 0 && drv pick "$SETTINGS" 2 || { fail "cannot pick the cooling policy"; return; }
-    drv wait-text "$VALUES_AC" 'Active - Increase fan speed before slowing the processor' 3000 ||
+    drv wait-text "$VALUES_AC" 'Active - Increase fan speed before slowing the processor' "$PROGRAM_WAIT_MS" ||
         fail "the AC value list does not show the current value with its description"
     items_of combo "$VALUES_DC"
     expect_eq "possible values" "$ITEMS" \

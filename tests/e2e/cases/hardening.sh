@@ -20,7 +20,7 @@ tray() { drv post "$HWND" $TRAY_MESSAGE 1 "$1" || fail "cannot post the tray mes
 # tray_menu_pick <access key>: a right click on the icon, then the item with that key.
 tray_menu_pick() {
     tray $WM_RBUTTONUP
-    if ! drv wait-popup "$PID" 5000; then
+    if ! drv wait-popup "$PID" "$PROGRAM_WAIT_MS"; then
         drv windows "$PID"
         fail "the icon's menu did not open"
         return 1
@@ -28,7 +28,7 @@ tray_menu_pick() {
     local menu
     menu=$(val hwnd)
     drv post "$menu" $WM_CHAR "$(printf '%d' "'$1")" 0 || { fail "cannot pick '$1' in the icon's menu"; return 1; }
-    drv wait-gone "$menu" 5000 || { fail "the icon's menu did not close after '$1'"; return 1; }
+    drv wait-gone "$menu" "$PROGRAM_WAIT_MS" || { fail "the icon's menu did not close after '$1'"; return 1; }
 }
 
 # open_boxes: the number of message boxes and task dialogs the program shows.
@@ -40,20 +40,21 @@ open_boxes() {
 # exit_question: waits for the exit question; sets BOX.
 exit_question() {
     BOX=
-    drv find-dialog "$EXIT_QUESTION" 5000 "$PID" || { fail "no exit question appeared"; return 1; }
+    drv find-dialog "$EXIT_QUESTION" "$PROGRAM_WAIT_MS" "$PID" || { fail "no exit question appeared"; return 1; }
     BOX=$(val hwnd)
 }
 
-# close_to_tray: the frame's close command, and the notice out of the way when it shows.
+# close_to_tray [first]: the frame's close command; the first close of a run shows the
+# notice, which goes out of the way with OK.
 close_to_tray() {
     drv post "$HWND" $WM_SYSCOMMAND $SC_CLOSE 0
-    drv wait-window "$CLASS" "$CAPTION" 5000 hidden || { fail "the main window did not hide"; return 1; }
-    if drv find-dialog "$NOTICE" 1500 "$PID"; then
-        local box
-        box=$(val hwnd)
-        drv press "$box" OK
-        drv wait-gone "$box" 5000 || fail "the notice did not close on OK"
-    fi
+    drv wait-window "$CLASS" "$CAPTION" "$PROGRAM_WAIT_MS" hidden || { fail "the main window did not hide"; return 1; }
+    [[ ${1:-} == first ]] || return 0
+    drv find-dialog "$NOTICE" "$PROGRAM_WAIT_MS" "$PID" || { fail "the first close showed no notice"; return 1; }
+    local box
+    box=$(val hwnd)
+    drv press "$box" OK
+    drv wait-gone "$box" "$PROGRAM_WAIT_MS" || fail "the notice did not close on OK"
 }
 
 # side_labels: the "Active" labels right of the high and low lists; sets SIDE_HIGH
@@ -89,42 +90,44 @@ case_tray_clicks_and_menu_run_their_actions() {
     side_labels || return
     # Paused, only the icon switches: the load check would switch back.
     tray_menu_pick p || return
-    drv wait-text "$LABEL_CPU" '^Paused.*' 5000 || fail "'Pause' in the icon's menu did not pause: '$(val text)'"
+    drv wait-text "$LABEL_CPU" '^Paused.*' "$PROGRAM_WAIT_MS" || fail "'Pause' in the icon's menu did not pause: '$(val text)'"
 
     local before after mark
     before=$(side)
     mark=$(power_count)
     tray $WM_LBUTTONUP
     after=$([[ $before == low ]] && echo high || echo low)
-    drv wait-text "$([[ $after == low ]] && echo "$SIDE_LOW" || echo "$SIDE_HIGH")" '^Active$' 5000 ||
+    drv wait-text "$([[ $after == low ]] && echo "$SIDE_LOW" || echo "$SIDE_HIGH")" '^Active$' "$PROGRAM_WAIT_MS" ||
         fail "a left click did not switch from the $before side to the $after side"
     expect_eq "schemes activated by one left click" "$(activations_since "$mark")" 1
 
-    close_to_tray || return
+    close_to_tray first || return
     before=$(side)
     mark=$(power_count)
     tray $WM_LBUTTONUP
     tray $WM_LBUTTONDBLCLK
     tray $WM_LBUTTONUP
-    drv wait-window "$CLASS" "$CAPTION" 5000 visible || fail "a double click did not show the window"
-    sleep 0.5
+    drv wait-window "$CLASS" "$CAPTION" "$PROGRAM_WAIT_MS" visible || fail "a double click did not show the window"
+    # The second button release comes after the window shows.
+    local until=$(($(now_ms) + PROGRAM_WAIT_MS))
+    while (($(activations_since "$mark") < 2 && $(now_ms) < until)); do sleep 0.05; done
     expect_eq "schemes activated by one double click" "$(activations_since "$mark")" 2
     expect_eq "side after a double click" "$(side)" "$before"
 
     close_to_tray || return
     tray_menu_pick s || return
-    drv wait-window "$CLASS" "$CAPTION" 5000 visible || fail "'Show' in the icon's menu did not show the window"
+    drv wait-window "$CLASS" "$CAPTION" "$PROGRAM_WAIT_MS" visible || fail "'Show' in the icon's menu did not show the window"
 
     tray_menu_pick x || return
     exit_question || return
     drv press "$BOX" Cancel || fail "the exit question has no Cancel button"
-    drv wait-gone "$BOX" 5000 || fail "the exit question did not close on Cancel"
+    drv wait-gone "$BOX" "$PROGRAM_WAIT_MS" || fail "the exit question did not close on Cancel"
     sleep 0.3
     drv alive "$PID" || { fail "Cancel ended the program"; return; }
     tray_menu_pick x || return
     exit_question || return
     drv post "$BOX" $WM_KEYDOWN 0x1B 0
-    drv wait-gone "$BOX" 5000 || fail "the exit question did not close on Escape"
+    drv wait-gone "$BOX" "$PROGRAM_WAIT_MS" || fail "the exit question did not close on Escape"
     sleep 0.3
     drv alive "$PID" || { fail "Escape ended the program"; return; }
     drv state "$HWND"
@@ -136,17 +139,17 @@ case_tray_clicks_and_menu_run_their_actions() {
 case_notice_and_exit_question_open_once() {
     start_main || return
     drv post "$HWND" $WM_SYSCOMMAND $SC_CLOSE 0
-    drv find-dialog "$NOTICE" 5000 "$PID" || { fail "no notice appeared"; return; }
+    drv find-dialog "$NOTICE" "$PROGRAM_WAIT_MS" "$PID" || { fail "no notice appeared"; return; }
     local notice
     notice=$(val hwnd)
     drv post "$HWND" $MSG_SHOW_WINDOW 0 0
-    drv wait-window "$CLASS" "$CAPTION" 5000 visible || fail "the window did not show while the notice was open"
+    drv wait-window "$CLASS" "$CAPTION" "$PROGRAM_WAIT_MS" visible || fail "the window did not show while the notice was open"
     drv post "$HWND" $WM_SYSCOMMAND $SC_CLOSE 0
-    drv wait-window "$CLASS" "$CAPTION" 5000 hidden || fail "the second close did not hide the window"
+    drv wait-window "$CLASS" "$CAPTION" "$PROGRAM_WAIT_MS" hidden || fail "the second close did not hide the window"
     sleep 0.5
     expect_eq "boxes open after a second close during the notice" "$(open_boxes)" 1
     drv press "$notice" OK
-    drv wait-gone "$notice" 5000 || fail "the notice did not close on OK"
+    drv wait-gone "$notice" "$PROGRAM_WAIT_MS" || fail "the notice did not close on OK"
     expect_eq "boxes open after the notice" "$(open_boxes)" 0
 
     tray_menu_pick x || return
@@ -155,7 +158,7 @@ case_notice_and_exit_question_open_once() {
     sleep 0.5
     expect_eq "boxes open after asking to exit twice" "$(open_boxes)" 1
     drv press "$BOX" Cancel
-    drv wait-gone "$BOX" 5000 || fail "the exit question did not close on Cancel"
+    drv wait-gone "$BOX" "$PROGRAM_WAIT_MS" || fail "the exit question did not close on Cancel"
     sleep 0.3
     expect_eq "boxes open after Cancel" "$(open_boxes)" 0
     drv alive "$PID" || fail "the program ended"
@@ -171,22 +174,22 @@ case_close_and_exit_buttons() {
     exit=$(sed -n 's/^child=\([^ ]*\) .* class=Button text=E&xit$/\1/p' "$D_OUT" | head -n 1)
     [[ -n $close && -n $exit ]] || { fail "no '&Close' and 'E&xit' buttons"; return; }
     drv post "$close" $BM_CLICK 0 0
-    drv wait-window "$CLASS" "$CAPTION" 5000 hidden || fail "the Close button did not hide the window"
-    if drv find-dialog "$NOTICE" 5000 "$PID"; then
+    drv wait-window "$CLASS" "$CAPTION" "$PROGRAM_WAIT_MS" hidden || fail "the Close button did not hide the window"
+    if drv find-dialog "$NOTICE" "$PROGRAM_WAIT_MS" "$PID"; then
         local box
         box=$(val hwnd)
         drv press "$box" OK
-        drv wait-gone "$box" 5000 || fail "the notice did not close on OK"
+        drv wait-gone "$box" "$PROGRAM_WAIT_MS" || fail "the notice did not close on OK"
     else
         fail "the Close button showed no notice"
     fi
     drv alive "$PID" || { fail "the Close button ended the program"; return; }
     drv post "$HWND" $MSG_SHOW_WINDOW 0 0
-    drv wait-window "$CLASS" "$CAPTION" 5000 visible || { fail "the window did not show again"; return; }
+    drv wait-window "$CLASS" "$CAPTION" "$PROGRAM_WAIT_MS" visible || { fail "the window did not show again"; return; }
     drv post "$exit" $BM_CLICK 0 0
     exit_question || return
     drv press "$BOX" Yes || fail "the exit question has no Yes button"
-    drv wait-exit "$PID" 8000 || fail "Yes did not end the program"
+    drv wait-exit "$PID" "$PROGRAM_WAIT_MS" || fail "Yes did not end the program"
 }
 
 # The window opens on the options page; sliders moved with the keyboard keep the gap
@@ -208,7 +211,15 @@ case_slider_keys_keep_the_gap() {
     for row in "$high|0x24|5|10" "$low|0x23|90|95" "$high|0x25|89|94"; do
         IFS='|' read -r bar key want_low want_high <<<"$row"
         drv post "$bar" $WM_KEYDOWN "$key" 0
-        sleep 0.3
+        # Until the program has taken the key: both sliders and their labels as expected.
+        local until=$(($(now_ms) + PROGRAM_WAIT_MS))
+        while (($(now_ms) < until)); do
+            drv send "$low" $TBM_GETPOS 0 0 && [[ $(val result) == "$want_low" ]] &&
+                drv send "$high" $TBM_GETPOS 0 0 && [[ $(val result) == "$want_high" ]] &&
+                drv list-children "$page" && grep -q "class=Static text=$want_low%\$" "$D_OUT" &&
+                grep -q "class=Static text=$want_high%\$" "$D_OUT" && break
+            sleep 0.1
+        done
         drv send "$low" $TBM_GETPOS 0 0
         expect_eq "low slider after key $key" "$(val result)" "$want_low"
         drv send "$high" $TBM_GETPOS 0 0

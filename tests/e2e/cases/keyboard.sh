@@ -43,15 +43,15 @@ KEYBOARD_EDITOR_WALK=(
     "bottom|Button|&Close"
 )
 
-# keyboard_page <tab text>: waits up to 5 s for the page to show; its window and, in
+# keyboard_page <tab text>: waits for the page to show; its window and, in
 # $CASE_DIR/page.txt, its children in Z order. Sets PAGE, BOTTOM (the bottom panel),
 # PANEL (a panel on the page) and CLOSE (the Close button).
 keyboard_page() {
-    local until=$((SECONDS + 5))
+    local until=$(($(now_ms) + PROGRAM_WAIT_MS))
     while :; do
         drv list-children "$HWND" || { fail "cannot list the main window's controls"; return 1; }
         PAGE=$(sed -n "s/^child=\([^ ]*\) parent=[^ ]* id=[^ ]* visible=1 class=$CLASS text=$1\$/\1/p" "$D_OUT" | head -n 1)
-        [[ -n $PAGE ]] || ((SECONDS >= until)) || { sleep 0.1; continue; }
+        [[ -n $PAGE ]] || (($(now_ms) >= until)) || { sleep 0.1; continue; }
         break
     done
     BOTTOM=$(sed -n 's/^child=[^ ]* parent=\([^ ]*\) id=[^ ]* visible=[01] class=Button text=&Close$/\1/p' "$D_OUT")
@@ -96,12 +96,12 @@ walk_reached() {
 # focused_control: the control that had the focus at the end of the last keys command.
 focused_control() { sed -n 's/^focus=[^ ]* control=\([^ ]*\) .*/\1/p' "$D_OUT"; }
 
-# wait_focus <what> <control>: the focus reaches the control within 3 s (a busy program
-# may still be taking the keys).
+# wait_focus <what> <control>: the focus reaches the control (a busy program may still be
+# taking the keys).
 wait_focus() {
-    local until=$((SECONDS + 3))
+    local until=$(($(now_ms) + PROGRAM_WAIT_MS))
     while drv focus "$HWND"; [[ $(focused_control) != "$2" ]]; do
-        ((SECONDS < until)) || { fail "$1: the focus is on '$(focused_control)', not on '$2'"; return 1; }
+        (($(now_ms) < until)) || { fail "$1: the focus is on '$(focused_control)', not on '$2'"; return 1; }
         sleep 0.1
     done
 }
@@ -132,7 +132,7 @@ case_keyboard_reaches_every_page_control() {
 
     # Space ticks the focused pause box, which stops the load rule for the rest.
     drv keys "$HWND" $(printf 'tab %.0s' $(seq $KEYBOARD_PAUSE_STOP)) space || fail "cannot press the keys"
-    drv wait-text "$LABEL_CPU" 'Paused.*' 5000 || fail "Space on the focused pause box did not pause"
+    drv wait-text "$LABEL_CPU" 'Paused.*' "$PROGRAM_WAIT_MS" || fail "Space on the focused pause box did not pause"
 
     # The profile page: the tab row's arrow key opens it; its first line, then the second.
     drv keys "$HWND" $(printf 'shift+tab %.0s' $(seq $KEYBOARD_PAUSE_STOP)) right || fail "cannot press the keys"
@@ -165,7 +165,7 @@ case_keyboard_reaches_every_page_control() {
     drv keys "$HWND" $(printf 'shift+tab %.0s' $(seq 6)) || fail "cannot press the keys"
     wait_focus "before Alt+A" "$(nth_on_page ListBox 2)"
     drv keys "$HWND" alt+a || fail "cannot press Alt+A"
-    wait_power "PowerSetActiveScheme $G_BALANCED" "$before" 3000 ||
+    wait_power "PowerSetActiveScheme $G_BALANCED" "$before" "$PROGRAM_WAIT_MS" ||
         fail "Alt+A on the editor page did not activate its scheme: $(power_lines $((before + 1)) "$(power_count)")"
 
     # After the page changes by the arrow keys, the tabs still answer the mouse: a click
@@ -184,16 +184,16 @@ case_keyboard_reaches_every_page_control() {
     local answer box
     for answer in Cancel Yes; do
         drv keys "$HWND" alt+x || fail "cannot press Alt+X"
-        if ! drv find-dialog "$question" 5000 "$PID"; then
+        if ! drv find-dialog "$question" "$PROGRAM_WAIT_MS" "$PID"; then
             fail "Alt+X did not ask whether to exit (to be answered $answer)"
             return
         fi
         box=$(val hwnd)
         drv press "$box" $answer
-        drv wait-gone "$box" 5000 || fail "the exit question did not close on $answer"
+        drv wait-gone "$box" "$PROGRAM_WAIT_MS" || fail "the exit question did not close on $answer"
         [[ $answer == Cancel ]] && { drv alive "$PID" || { fail "the program ended on Cancel"; return; }; }
     done
-    drv wait-exit "$PID" 8000 || { fail "the program did not end on Yes"; return; }
+    drv wait-exit "$PID" "$PROGRAM_WAIT_MS" || { fail "the program did not end on Yes"; return; }
     drv reg-get "$SETTINGS_KEY" class0
     expect_eq "stored class of row 0" "$(val value)" KeyboardProgram
     drv reg-get "$SETTINGS_KEY" CPUpriority0

@@ -53,7 +53,7 @@ case_window_fits_the_screen_at_150_percent() {
         fi
         take_screenshot options-page-150.png
         drv post "$HWND" $MSG_QUIT 0 0
-        drv wait-exit "$PID" 8000 || fail "the program did not end on MsgQuit"
+        drv wait-exit "$PID" "$PROGRAM_WAIT_MS" || fail "the program did not end on MsgQuit"
     fi
     wine_quiet reg delete "$DESKTOP_KEY" /v LogPixels /f || fail "cannot set the density back"
     dpi_case_start 96 || return

@@ -28,7 +28,7 @@ import_settings() {
 # quit_main: the running copy ends through its quit message, saving on the way out.
 quit_main() {
     drv post "$HWND" $MSG_QUIT 0 0 || { fail "cannot post the quit message"; return 1; }
-    drv wait-exit "$PID" 10000 || { fail "the program did not end on the quit message"; return 1; }
+    drv wait-exit "$PID" "$PROGRAM_WAIT_MS" || { fail "the program did not end on the quit message"; return 1; }
 }
 
 # expect_stored <value> <expected>: a value of the settings key as the program left it.
@@ -82,7 +82,7 @@ nproc_wine() {
 case_notice_flag_starts_next_run_hidden() {
     start_main || return
     drv post "$HWND" $WM_SYSCOMMAND $SC_CLOSE 0 || { fail "cannot post the close command"; return; }
-    if drv find-dialog "minimized to the system notification area" 5000 "$PID"; then
+    if drv find-dialog "minimized to the system notification area" "$PROGRAM_WAIT_MS" "$PID"; then
         drv press "$(val hwnd)" OK || fail "cannot press OK on the notice"
     else
         fail "no notice box appeared on the first close"
@@ -91,7 +91,7 @@ case_notice_flag_starts_next_run_hidden() {
     quit_main || return
 
     start_main exists || return
-    drv wait-window "$CLASS" "$CAPTION" 5000 hidden || fail "the second run did not go to the notification area"
+    drv wait-window "$CLASS" "$CAPTION" "$PROGRAM_WAIT_MS" hidden || fail "the second run did not go to the notification area"
     drv find-dialog "minimized" 1500 "$PID" && fail "the notice was shown again in the second run"
     drv alive "$PID" || fail "the second run ended"
     expect_stored lowcpu 20  # the hide at start saved the settings
@@ -112,25 +112,21 @@ case_profile_row_applies_to_its_window() {
         '"CPUpriority0"=dword:00000003' || return
     start_main || return
 
-    local priority='' _
-    for _ in $(seq 50); do
-        drv priority "$game_pid" && priority=$(val priority)
-        [[ $priority == 0x8000 ]] && break
-        sleep 0.1
-    done
-    expect_eq "priority of the profiled program (above normal)" "$priority" 0x8000
-    if ! wait_power "PowerSetActiveScheme $G_HIGH_PERFORMANCE" 0 5000; then
+    wait_priorities "$PROGRAM_WAIT_MS" "$game_pid=0x8000" ||
+        fail "the profiled program did not get above normal priority: $(val priority)"
+    if ! wait_power "PowerSetActiveScheme $G_HIGH_PERFORMANCE" 0 "$PROGRAM_WAIT_MS"; then
         fail "the row's scheme was not activated: $(power_lines 1 "$(power_count)")"
         return
     fi
     local mark=$POWER_LINE
-    load_cores 25
+    # Long enough for the wait below and the one for the load rule's return after it.
+    load_cores 40
     if wait_power "PowerSetActiveScheme $G_BALANCED" "$mark" 8000; then
         fail "the load rule switched while the profiled window was on screen"
     fi
     drv post "$game" $WM_CLOSE 0 0
-    drv wait-gone "$game" 5000 || fail "the profiled window did not close"
-    if ! wait_power "PowerSetActiveScheme $G_BALANCED" "$mark" 10000; then
+    drv wait-gone "$game" "$PROGRAM_WAIT_MS" || fail "the profiled window did not close"
+    if ! wait_power "PowerSetActiveScheme $G_BALANCED" "$mark" "$PROGRAM_WAIT_MS"; then
         fail "the load rule did not come back after the profiled window had gone (machine load $(machine_load) %)"
     fi
     stop_load
