@@ -683,6 +683,78 @@ TEST_F(CreateSchemeTest, TheCopyOfTheChosenSchemeAppearsLastInEveryList) {
     for (ui::ComboBox* list : f.SchemeLists()) EXPECT_EQ(list->items().at(4), "") << list->name();
 }
 
+// The new scheme goes in at position SchemeCount of the profile lines, where "No
+// prefered scheme" sits: a line there moves on with its item, a line on a scheme stays,
+// and every row still holds the scheme its line shows. The options lists, appended to,
+// keep their last scheme; the editor's list goes to the new one.
+TEST_F(CreateSchemeTest, EverySelectionKeepsItsItemAndEveryRowTheSchemeItsLineShows) {
+    storeSettings();
+    win.setRegString(kKey, "class6", "stored");  // line 7: a class stored without a scheme
+    auto& f = start();
+    ASSERT_EQ(f.SchemeCount, 3);
+    const platform::Guid none{}, marker = f.NO_SUBGROUP_GUID, balanced = guidFromText(sim::kBalanced),
+                         high = guidFromText(sim::kHighPerformance), saver = guidFromText(sim::kPowerSaver);
+    struct LineCase {
+        int line;
+        int picked;  // -1: the user picks nothing on the line
+        int before, after;
+        const char* shown;
+        const platform::Guid& row;
+    };
+    const LineCase lines[] = {
+        {1, 3, 3, 4, "No prefered scheme", marker},
+        {2, 2, 2, 2, "Power saver", saver},  // the last scheme, just ahead of the insert
+        {3, 1, 1, 1, "High performance", high},
+        {4, 0, 0, 0, "Balanced", balanced},
+        {5, -1, -1, -1, "", none},
+        {7, -1, 3, 4, "No prefered scheme", none},  // as the stored row is shown
+    };
+    for (const LineCase& c : lines) {
+        if (c.picked < 0) continue;
+        const auto& l = f.ProfilePage.line(c.line);
+        l.ComboBoxClass->userType("game" + std::to_string(c.line));
+        l.ComboBoxScheme->userPick(c.picked);
+    }
+    ui::ComboBox* const options[] = {f.ComboBoxHigh, f.ComboBoxLow, f.ComboBoxLowest};
+    for (ui::ComboBox* list : options) list->userPick(2);
+    f.ComboBoxHiddenScheme->userPick(2);
+    for (const LineCase& c : lines)
+        ASSERT_EQ(f.ProfilePage.line(c.line).ComboBoxScheme->itemIndex(), c.before) << "line " << c.line;
+
+    answer(0, "Quiet");
+    create(1);
+    ASSERT_EQ(f.SchemeCount, 4);
+    const platform::Guid created = f.SchemeGuids[3];
+    ASSERT_EQ(f.SchemeGuids[4], marker);
+    for (const LineCase& c : lines) {
+        SCOPED_TRACE("line " + std::to_string(c.line));
+        const ui::ComboBox& list = *f.ProfilePage.line(c.line).ComboBoxScheme;
+        EXPECT_EQ(list.itemIndex(), c.after);
+        EXPECT_EQ(list.text(), c.shown);
+        const platform::Guid& held = f.Profiles.ProgramProfiles[c.line - 1].ProfileScheme;
+        EXPECT_EQ(held, c.row);
+        if (c.after >= 0) {
+            EXPECT_EQ(f.SchemeIndexOf(held), c.after);
+        }
+    }
+    for (ui::ComboBox* list : options) {
+        EXPECT_EQ(list->itemIndex(), 2) << list->name();
+        EXPECT_EQ(list->text(), "Power saver") << list->name();
+    }
+    EXPECT_EQ(f.HighSchemeGuid, saver);
+    EXPECT_EQ(f.LowSchemeGuid, saver);
+    EXPECT_EQ(f.LowestSchemeGuid, saver);
+    EXPECT_EQ(f.ComboBoxHiddenScheme->itemIndex(), 3);
+    EXPECT_EQ(f.ComboBoxHiddenScheme->text(), "Quiet");
+
+    // Picked after the creation: the new scheme gives its GUID, "No prefered scheme"
+    // the marker.
+    f.ProfilePage.line(5).ComboBoxScheme->userPick(3);
+    EXPECT_EQ(f.Profiles.ProgramProfiles[4].ProfileScheme, created);
+    f.ProfilePage.line(2).ComboBoxScheme->userPick(4);
+    EXPECT_EQ(f.Profiles.ProgramProfiles[1].ProfileScheme, marker);
+}
+
 // The lists keep showing the scheme loaded before; writes and the reset go to the
 // scheme the editor's list selects: the first after a cancel, the new one after a
 // creation.

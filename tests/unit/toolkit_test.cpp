@@ -27,6 +27,12 @@ TEST_F(Toolkit, ComboBoxRaisesOnlyOnUserPicksChangeBeforeSelect) {
     EXPECT_EQ(c->itemIndex(), 1);
     c->insertItem(0, "z");  // before the selection: the same item stays selected
     EXPECT_EQ(c->text(), "b");
+    c->insertItem(2, "y");  // at the selection: it moves on with its item
+    EXPECT_EQ(c->itemIndex(), 3);
+    EXPECT_EQ(c->text(), "b");
+    c->insertItem(4, "x");  // after it: it stays
+    EXPECT_EQ(c->itemIndex(), 3);
+    EXPECT_EQ(c->text(), "b");
     EXPECT_TRUE(events.empty());
     c->userPick(0);
     EXPECT_EQ(events, (std::vector<std::string>{"change z", "select z"}));

@@ -128,12 +128,43 @@ case_editor_lists_writes_and_activates() {
     click_expecting "$BUTTON_APPLY" "apply button" "PowerSetActiveScheme $G_POWER_SAVER"
 }
 
+# profile_scheme_lists: the scheme lists of the profile lines, line 1 first, in
+# SCHEME_LISTS. Each line has a class, a scheme and two core lists: the scheme lists
+# are the ones that list the schemes.
+profile_scheme_lists() {
+    SCHEME_LISTS=()
+    drv list-children "$HWND" || { fail "cannot list the main window's controls"; return 1; }
+    local page list lists
+    page=$(sed -n "s/^child=\([^ ]*\) parent=[^ ]* id=[^ ]* visible=[01] class=$CLASS text=Power Profiles\$/\1/p" "$D_OUT")
+    mapfile -t lists < <(sed -n "s/^child=\([^ ]*\) parent=$page id=[^ ]* visible=[01] class=ComboBox text=.*/\1/p" "$D_OUT")
+    for list in "${lists[@]}"; do
+        items_of combo "$list" || return 1
+        [[ $ITEMS == Balanced\|* ]] && SCHEME_LISTS+=("$list")
+    done
+    [[ ${#SCHEME_LISTS[@]} == 14 ]] || { fail "the profile page has ${#SCHEME_LISTS[@]} scheme lists, not 14"; return 1; }
+}
+
 # "Create new power scheme" opens the dialog with every scheme, the first selected; the
 # copy of the chosen one gets the typed name and appears at the same position in the
-# low, high, lowest, profile and editor lists.
+# low, high, lowest, profile and editor lists. It goes in where "No prefered scheme"
+# sat: a profile line that showed that item shows it still, one position on, and a line
+# on the last scheme and the options lists keep their schemes.
 case_editor_creates_scheme() {
     editor_start || return
     local before dialog combo edit ok created="{5354454c-4d4b-4000-8000-000000000001}"
+    local no_scheme last_scheme list kept=()
+    profile_scheme_lists || return
+    no_scheme=${SCHEME_LISTS[0]} last_scheme=${SCHEME_LISTS[1]}
+    drv pick "$no_scheme" 3 && drv pick "$last_scheme" 2 || { fail "cannot pick the profile lines' schemes"; return; }
+    items_of combo "$no_scheme"
+    expect_eq "line on no scheme before the creation" "$SELECTED $(val selected_text)" "3 No prefered scheme"
+    items_of combo "$last_scheme"
+    expect_eq "line on the last scheme before the creation" "$SELECTED $(val selected_text)" "2 Power saver"
+    main_controls || return
+    for list in "$COMBO_HIGH" "$COMBO_LOW" "$COMBO_LOWEST"; do
+        items_of combo "$list"
+        kept+=("$SELECTED $(val selected_text)")
+    done
     before=$(power_count)
     drv pick "$EDIT_SCHEME" 3 posted || { fail "cannot pick the create item"; return; }
     drv wait-window "$CLASS" "Create new power scheme" "$PROGRAM_WAIT_MS" visible || { fail "the dialog did not open"; return; }
@@ -154,29 +185,25 @@ case_editor_creates_scheme() {
         "PowerDuplicateScheme $G_HIGH_PERFORMANCE $created ; PowerWriteFriendlyName $created null null 22 Night copy"
 
     main_controls || return
-    local list
+    local i=0
     for list in "$COMBO_HIGH" "$COMBO_LOW" "$COMBO_LOWEST"; do
         items_of combo "$list"
         expect_eq "options list $list" "$ITEMS" "Balanced|High performance|Power saver|Night copy"
+        expect_eq "options list $list selection" "$SELECTED $(val selected_text)" "${kept[i++]}"
     done
     items_of combo "$EDIT_SCHEME"
     expect_eq "editor list" "$ITEMS" "Balanced|High performance|Power saver|Night copy|Create new power scheme"
     expect_eq "editor list position" "$SELECTED" 3
-    drv list-children "$HWND"
-    local page profile_lists
-    page=$(sed -n "s/^child=\([^ ]*\) parent=[^ ]* id=[^ ]* visible=[01] class=$CLASS text=Power Profiles\$/\1/p" "$D_OUT")
-    mapfile -t profile_lists < <(sed -n "s/^child=\([^ ]*\) parent=$page id=[^ ]* visible=[01] class=ComboBox text=.*/\1/p" "$D_OUT")
-    # Each profile line has a class, a scheme and two core lists: the scheme lists are
-    # the ones that list the schemes.
-    local scheme_lists=0
-    for list in "${profile_lists[@]}"; do
+    profile_scheme_lists || return
+    for list in "${SCHEME_LISTS[@]}"; do
         items_of combo "$list"
-        [[ $ITEMS == Balanced\|* ]] || continue
-        scheme_lists=$((scheme_lists + 1))
         expect_eq "profile list $list" "$ITEMS" \
             "Balanced|High performance|Power saver|Night copy|No prefered scheme|Remove this entry"
     done
-    expect_eq "profile rows' scheme lists" "$scheme_lists" 14
+    items_of combo "$no_scheme"
+    expect_eq "line on no scheme after the creation" "$SELECTED $(val selected_text)" "4 No prefered scheme"
+    items_of combo "$last_scheme"
+    expect_eq "line on the last scheme after the creation" "$SELECTED $(val selected_text)" "2 Power saver"
 }
 
 # panel_labels: the texts of the value panel's labels that are shown, joined by "|":
