@@ -264,21 +264,22 @@ start_main() {
 }
 
 # fixture_window <name> <class> <caption> <visible|hidden>: a stand-in window in a
-# driver process of its own, logging what it receives to <name>.log; sets FIXTURE_HWND
-# and FIXTURE_LOG.
+# driver process of its own, logging what it receives to <name>.log; sets FIXTURE_HWND,
+# FIXTURE_PID and FIXTURE_LOG.
 fixture_window() {
     FIXTURE_LOG=$CASE_DIR/$1.log
-    FIXTURE_HWND=
+    FIXTURE_HWND= FIXTURE_PID=
     wine "$DRIVER" window "$2" "$3" "$4" 120 >"$FIXTURE_LOG" 2>&1 </dev/null &
     BG_JOBS+=($!)
     local until=$(($(now_ms) + PROGRAM_WAIT_MS))
+    # The window's handle and its process come a line each.
     while (($(now_ms) < until)); do
-        FIXTURE_HWND=$(val hwnd "$FIXTURE_LOG")
-        [[ -n $FIXTURE_HWND ]] && break
+        FIXTURE_HWND=$(val hwnd "$FIXTURE_LOG") FIXTURE_PID=$(val pid "$FIXTURE_LOG")
+        [[ -n $FIXTURE_HWND && -n $FIXTURE_PID ]] && break
         sleep 0.05
     done
-    [[ -n $FIXTURE_HWND ]] || { fail "fixture window '$3' did not come up"; return 1; }
-    CASE_PIDS+=("$(val pid "$FIXTURE_LOG")")
+    [[ -n $FIXTURE_HWND && -n $FIXTURE_PID ]] || { fail "fixture window '$3' did not come up"; return 1; }
+    CASE_PIDS+=("$FIXTURE_PID")
     note "fixture $1: $2 '$3' $4 hwnd=$FIXTURE_HWND"
 }
 

@@ -103,8 +103,8 @@ public:
     int scale(int v) const { return scaleBy(v, dpi_); }
     UINT realDpi() const;
     // The pixel size of the notification icons: the small-icon size at the density of
-    // the taskbar that holds them.
-    int trayIconSize() const;
+    // the taskbar that holds them, as it was when the display last changed.
+    int trayIconSize() const { return trayIconSize_; }
 
     // The window that holds the children of a control; the form's for the form.
     HWND windowFor(const Control* c) const;
@@ -127,8 +127,8 @@ public:
     bool timer(WPARAM id);
     void trayEvent(WPARAM id, LPARAM mouse);
     void shellRestarted();
-    // The display settings or a density changed: the notification icons are made anew at
-    // the taskbar's size.
+    // The display settings or a density changed: the notification icons are made again
+    // where the taskbar's size changed.
     void displayChanged();
     // The size the window takes at a new density, asked before the change.
     SIZE scaledSize(UINT dpi) const;
@@ -152,6 +152,7 @@ private:
     DWORD exStyle() const { return form_ && form_->dialogBorder ? WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT : 0; }
 
     HFONT makeFont() const;
+    int taskbarIconSize() const;
     // The density the design is laid out at on a screen of that density, before any fit.
     int designDpi(UINT screenDpi) const;
     // The system's frame around the client area, drawn at the screen's density.
@@ -177,6 +178,7 @@ private:
     HWND owner_ = nullptr;
     UINT dpi_ = 96;
     bool moving_ = false;
+    int trayIconSize_ = 16;
     UINT nextId_ = 100;
     std::vector<ControlPeer*> peers_;  // in creation order, parents first
     std::unordered_map<HWND, ControlPeer*> byWindow_;
@@ -1024,6 +1026,7 @@ void FormWindow::create() {
                             0, owner_, nullptr, backend_.instance(), static_cast<NativeWindow*>(this));
     if (!hwnd_) throw std::runtime_error("Cannot create the window of " + form.name());
     form.setHandle(reinterpret_cast<std::uintptr_t>(hwnd_));
+    trayIconSize_ = taskbarIconSize();
     dpi_ = static_cast<UINT>(fitted(realDpi()).dpi);
     font_ = makeFont();
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
@@ -1130,7 +1133,7 @@ UINT FormWindow::realDpi() const {
 
 // The notification area draws its icons at the taskbar's small-icon size and stretches
 // whatever it is given; the program's window may be on a monitor of another density.
-int FormWindow::trayIconSize() const {
+int FormWindow::taskbarIconSize() const {
     const SystemFunctions& sys = backend_.system();
     UINT taskbar = 0, primary = 0;
     if (sys.GetDpiForWindow)
@@ -1334,10 +1337,14 @@ void FormWindow::trayEvent(WPARAM id, LPARAM mouse) {
 }
 
 void FormWindow::shellRestarted() {
+    trayIconSize_ = taskbarIconSize();
     for (TrayPeer* t : trays_) t->readd();
 }
 
 void FormWindow::displayChanged() {
+    const int size = taskbarIconSize();
+    if (size == trayIconSize_) return;
+    trayIconSize_ = size;
     for (TrayPeer* t : trays_) t->apply(Prop::Icon);
 }
 

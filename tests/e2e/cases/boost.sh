@@ -38,11 +38,9 @@ wait_priorities() {
 # tests count); switching boosting off gives both their normal priority back.
 case_boost_foreground_and_eco_mode() {
     fixture_window behind BackgroundProgram "Background program" visible || return
-    local back_pid
-    back_pid=$(val pid "$FIXTURE_LOG")
+    local back_pid=$FIXTURE_PID
     fixture_window front ForegroundProgram "Foreground program" visible || return
-    local front=$FIXTURE_HWND front_pid
-    front_pid=$(val pid "$FIXTURE_LOG")
+    local front=$FIXTURE_HWND front_pid=$FIXTURE_PID
     give_input || return
     start_main || return
     child_with_text "$HWND" Button "$BOOST_CAPTION" || { fail "no boost check box on the options page"; return; }
@@ -128,8 +126,7 @@ window_shot() {
 # and saved at the exit. A picture of the page goes to the documentation.
 case_profile_row_edited_applied_and_saved() {
     fixture_window profiled ProfiledProgram "Profiled program" visible || return
-    local program_pid
-    program_pid=$(val pid "$FIXTURE_LOG")
+    local program_pid=$FIXTURE_PID
     give_input || return
     start_main || return
     profile_line1 || return

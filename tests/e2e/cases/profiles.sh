@@ -11,8 +11,7 @@ G_ZERO="{00000000-0000-0000-0000-000000000000}"
 # (nor to write any value of it), also once another scheme has been activated.
 case_profile_row_without_scheme_activates_nothing() {
     fixture_window unpicked StellmarkE2ENoScheme "Program without a scheme" visible || return
-    local program_pid
-    program_pid=$(val pid "$FIXTURE_LOG")
+    local program_pid=$FIXTURE_PID
     give_input || return
     start_main || return
     drv priority "$program_pid"
@@ -53,8 +52,7 @@ case_profile_row_without_scheme_activates_nothing() {
 # priority the row then raises, and in the stored row.
 case_priority_button_click_leaves_the_focus() {
     fixture_window clicked StellmarkE2EMouse "Program of the clicked row" visible || return
-    local program_pid
-    program_pid=$(val pid "$FIXTURE_LOG")
+    local program_pid=$FIXTURE_PID
     give_input || return
     start_main || return
     profile_line1 || return

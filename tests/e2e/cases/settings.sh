@@ -104,8 +104,7 @@ case_notice_flag_starts_next_run_hidden() {
 case_profile_row_applies_to_its_window() {
     give_input || return
     fixture_window profiled "$PROFILED_CLASS" "Profiled program" visible || return
-    local game=$FIXTURE_HWND game_pid
-    game_pid=$(val pid "$FIXTURE_LOG")
+    local game=$FIXTURE_HWND game_pid=$FIXTURE_PID
     drv priority "$game_pid"
     expect_eq "priority of the profiled program before the start" "$(val priority)" 0x20
     import_settings "\"class0\"=\"$PROFILED_CLASS\"" "\"scheme0\"=hex:$HEX_HIGH_PERFORMANCE" \
