@@ -80,6 +80,15 @@ activations_since() { # <power log line>
     sed -n "$(($1 + 1)),\$p" "${STELLMARK_POWER_LOG:-/dev/null}" | grep -c '^PowerSetActiveScheme'
 }
 
+# wait_activations <power log line> <count>: at least that many activations since the line.
+wait_activations() {
+    local until=$(($(now_ms) + PROGRAM_WAIT_MS))
+    while (($(activations_since "$1") < $2)); do
+        (($(now_ms) < until)) || return 1
+        sleep 0.05
+    done
+}
+
 # A left click on the icon toggles the side; a double click (button up, double click,
 # button up) toggles twice and shows the window; the menu items run the actions of
 # their captions; the exit question's Cancel and Escape keep the program.
@@ -109,8 +118,7 @@ case_tray_clicks_and_menu_run_their_actions() {
     tray $WM_LBUTTONUP
     drv wait-window "$CLASS" "$CAPTION" "$PROGRAM_WAIT_MS" visible || fail "a double click did not show the window"
     # The second button release comes after the window shows.
-    local until=$(($(now_ms) + PROGRAM_WAIT_MS))
-    while (($(activations_since "$mark") < 2 && $(now_ms) < until)); do sleep 0.05; done
+    wait_activations "$mark" 2
     expect_eq "schemes activated by one double click" "$(activations_since "$mark")" 2
     expect_eq "side after a double click" "$(side)" "$before"
 

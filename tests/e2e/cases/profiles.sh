@@ -1,7 +1,7 @@
 # shellcheck shell=bash
 # Program profiles edited on the profile page and what they tell the power service.
 # Sourced by ../run.sh after boost.sh and hardening.sh, whose helpers (profile_line1,
-# wait_priorities, tray, activations_since) these cases use.
+# wait_priorities, tray, wait_activations) these cases use.
 
 G_ZERO="{00000000-0000-0000-0000-000000000000}"
 
@@ -22,9 +22,7 @@ case_profile_row_without_scheme_activates_nothing() {
     local mark
     mark=$(power_count)
     tray "$WM_LBUTTONUP"
-    local until=$(($(now_ms) + PROGRAM_WAIT_MS))
-    while (($(activations_since "$mark") == 0 && $(now_ms) < until)); do sleep 0.05; done
-    (($(activations_since "$mark") > 0)) || { fail "a left click on the icon activated no scheme"; return; }
+    wait_activations "$mark" 1 || { fail "a left click on the icon activated no scheme"; return; }
 
     profile_line1 || return
     drv type "$CLASS_LIST" StellmarkE2ENoScheme || fail "cannot type into the class list"
