@@ -58,6 +58,20 @@ void Control::setFocus() {
 
 bool Control::focused() const { return form_ && form_->focusedControl() == this; }
 
+void Control::userFocus() {
+    if (form_) {
+        if (focused()) return;
+        form_->moveFocus(this);
+        // A handler of the loss may have moved the focus on already.
+        if (!focused()) return;
+    }
+    entered();
+}
+
+void Control::userBlur() {
+    if (form_ && focused()) form_->moveFocus(nullptr);
+}
+
 void Control::raise(const std::function<void()>& handler) {
     if (!handler) return;
     if (form_) form_->application().dispatch(handler);
@@ -252,14 +266,6 @@ void SpinEdit::userType(std::int64_t v) {
     clampValue();
     if (value_ != before) modified_ = true;
     notify(Prop::Position);
-}
-
-void SpinEdit::userFocus() {
-    if (form_ && !focused()) form_->moveFocus(this);
-}
-
-void SpinEdit::userBlur() {
-    if (form_ && focused()) form_->moveFocus(nullptr);
 }
 
 void Edit::userType(const std::string& text) {

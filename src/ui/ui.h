@@ -97,6 +97,14 @@ public:
     bool focused() const;
     // The focus has left this control (see Form::moveFocus).
     virtual void focusLost() {}
+    // The user put the keyboard focus on this control. Where it is the window's focused
+    // control already (the focus given back with the window, see Form::focusComesBack),
+    // nothing is raised; otherwise the control that had it loses it and this one hears
+    // that it was entered.
+    void userFocus();
+    // The focus left this control, for another window, for a control that does not tell
+    // that it has it, or for nowhere.
+    void userBlur();
 
     Peer* peer() const { return peer_.get(); }
     void setPeer(std::unique_ptr<Peer> p) { peer_ = std::move(p); }
@@ -106,6 +114,8 @@ public:
     void bindAction(Action* a);
 
 protected:
+    // The focus has come to this control from elsewhere (see userFocus).
+    virtual void entered() {}
     void notify(Prop what) { if (peer_) peer_->changed(what); }
     // Runs an event handler through the application's one dispatcher.
     void raise(const std::function<void()>& handler);
@@ -190,7 +200,8 @@ class ComboBox : public Control {
 public:
     explicit ComboBox(std::string name) : Control(Kind::ComboBox, std::move(name)) {}
     std::function<void()> onChange, onSelect;
-    // Raised when the list receives the focus.
+    // Raised when the focus comes to the list from another control of the window, not
+    // when it comes back with the window's activation.
     std::function<void()> onEnter;
     // With a text field of its own that the user may type into; otherwise pick only.
     // Fixed before the window is made.
@@ -211,7 +222,9 @@ public:
     void userPick(int index);
     // Editable only: the user changed the text field to this text.
     void userType(const std::string& text);
-    void userFocus() { raise(onEnter); }
+
+protected:
+    void entered() override { raise(onEnter); }
 
 private:
     std::vector<std::string> items_;
@@ -278,8 +291,6 @@ public:
 
     // The user typing a number or using the arrows; kept within the range.
     void userType(std::int64_t v);
-    void userFocus();
-    void userBlur();
     void userPressEnter() { raise(onEditingDone); }
     void focusLost() override { raise(onEditingDone); }
 
@@ -448,6 +459,11 @@ public:
     Control* focusedControl() const { return focused_; }
     // The focus goes to `to` (null: nowhere); the control that had it hears so first.
     void moveFocus(Control* to);
+    // The window is active again and gives the focus back to `to` (null: to none), the
+    // control that had it when the window was left. It is the focused control again and
+    // nothing is raised: the user only comes back to where they were, and a list keeps
+    // what was typed into it.
+    void focusComesBack(Control* to) { focused_ = to; }
     // The platform's handle of the form's window (0 when it has none).
     std::uintptr_t windowHandle() const;
 

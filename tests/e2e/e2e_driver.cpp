@@ -947,13 +947,14 @@ int cmdKeys(int argc, wchar_t** argv) {
     return 0;
 }
 
-// mouse-click <control>: its window to the front, then a click of the left mouse button
-// at the control's middle, as a user makes it.
+// mouse-click <control> [inactive]: its window to the front, then a click of the left
+// mouse button at the control's middle, as a user makes it. With "inactive" the window
+// stays where it is among the others, and the click itself activates it.
 int cmdMouseClick(int argc, wchar_t** argv) {
-    if (argc != 1) return 2;
+    if (argc < 1 || argc > 2 || (argc == 2 && std::wcscmp(argv[1], L"inactive") != 0)) return 2;
     HWND h = resolve(argv[0]);
     if (!h || !IsWindow(h)) return 1;
-    if (!bringToFront(GetAncestor(h, GA_ROOT))) {
+    if (argc == 1 && !bringToFront(GetAncestor(h, GA_ROOT))) {
         std::fprintf(stderr, "the window does not come to the front\n");
         return 1;
     }
@@ -995,11 +996,13 @@ int cmdTabWalk(int argc, wchar_t** argv) {
 
 // ---- stand-in window ----
 //
-// window <class> <caption> [visible|hidden] [seconds]: a top-level window of our own
-// that logs every message of the private range (WM_APP and up) it is sent or posted,
+// window <class> <caption> [visible|hidden|small] [seconds]: a top-level window of our
+// own that logs every message of the private range (WM_APP and up) it is sent or posted,
 // with the clock, until it gets WM_CLOSE or its time runs out. It stands in for a
 // running copy (to see exactly what a second start tells it), for another program's
-// window of the same class, or covers the screen so that a raise can be seen.
+// window of the same class, or covers the screen so that a raise can be seen. A small
+// one lies in the screen's top left corner, beside the program's window, which stays
+// in reach of the mouse while the other window is the active one.
 
 LRESULT CALLBACK standInProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg >= WM_APP && msg <= 0xBFFF) {
@@ -1017,7 +1020,8 @@ LRESULT CALLBACK standInProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 
 int cmdWindow(int argc, wchar_t** argv) {
     if (argc < 2 || argc > 4) return 2;
-    bool visible = argc < 3 || std::wcscmp(argv[2], L"hidden") != 0;
+    const bool visible = argc < 3 || std::wcscmp(argv[2], L"hidden") != 0;
+    const bool small = argc >= 3 && std::wcscmp(argv[2], L"small") == 0;
     DWORD seconds = argc == 4 ? (DWORD)number(argv[3]) : 120;
     WNDCLASSW wc{};
     wc.lpfnWndProc = standInProc;
@@ -1025,8 +1029,8 @@ int cmdWindow(int argc, wchar_t** argv) {
     wc.hbrBackground = (HBRUSH)GetStockObject(GRAY_BRUSH);
     wc.lpszClassName = argv[0];
     if (!RegisterClassW(&wc)) return 1;
-    HWND h = CreateWindowExW(0, argv[0], argv[1], WS_OVERLAPPEDWINDOW, 0, 0, 1600, 1000, nullptr, nullptr,
-                             wc.hInstance, nullptr);
+    HWND h = CreateWindowExW(0, argv[0], argv[1], WS_OVERLAPPEDWINDOW, 0, 0, small ? 120 : 1600, small ? 100 : 1000,
+                             nullptr, nullptr, wc.hInstance, nullptr);
     if (!h) return 1;
     if (visible) {
         ShowWindow(h, SW_SHOW);
@@ -1130,7 +1134,7 @@ const Command kCommands[] = {
     {L"set-text", cmdSetText, "set-text <edit> <text>"},
     {L"key", cmdKey, "key <window> <virtual key>"},
     {L"tab", cmdTab, "tab <tab control> <position>"},
-    {L"mouse-click", cmdMouseClick, "mouse-click <control>"},
+    {L"mouse-click", cmdMouseClick, "mouse-click <control> [inactive]"},
     {L"focus", cmdFocus, "focus <window>"},
     {L"keys", cmdKeys, "keys <window> <key>..."},
     {L"tab-walk", cmdTabWalk, "tab-walk <window> <presses> [back]"},

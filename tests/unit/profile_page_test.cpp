@@ -173,8 +173,10 @@ TEST_F(ProfilePageTest, TheClassIsTheTextCutAtItsFirstEqualsSign) {
     list.userType(std::string(300, 'x'));
     EXPECT_EQ(std::memcmp(row(5).ProfileClass, std::string(256, 'x').data(), 256), 0);
 
-    // Entering the list again shows the placeholder; the row keeps its class.
+    // Entering the list again from another control shows the placeholder; the row
+    // keeps its class.
     list.userType("notepad");
+    list.userBlur();
     list.userFocus();
     EXPECT_EQ(list.text(), kPlaceholder);
     EXPECT_EQ(cls(5), "notepad");

@@ -269,6 +269,48 @@ TEST_F(Toolkit, SpinEditKeepsItsRangeEndsEditsOnEnterOrFocusLossAndKnowsUserChan
     EXPECT_EQ(events, (std::vector<std::string>{"done 50", "done 50"}));
 }
 
+// The backend tells every arrival of the focus at a list and every departure from it,
+// also when the window is left for another one; when it is active again it gives the
+// focus back to the control that had it. Only a focus that comes from elsewhere is an
+// entry: one given back with the window is not, so a list keeps what was typed into it.
+TEST_F(Toolkit, TheFocusGivenBackWithTheWindowIsNoEntryAMoveFromElsewhereIs) {
+    auto* a = form.add<ui::ComboBox>(nullptr, "A");
+    auto* b = form.add<ui::ComboBox>(nullptr, "B");
+    auto* s = form.add<ui::SpinEdit>(nullptr, "S");
+    a->editable = b->editable = true;
+    a->onEnter = [&] { events.push_back("enter A"); };
+    b->onEnter = [&] { events.push_back("enter B"); };
+    s->onEditingDone = [&] { events.push_back("done " + std::to_string(s->value())); };
+    auto leaveAndComeBack = [&](ui::Control& c) {
+        c.userBlur();  // another window is active
+        form.focusComesBack(&c);
+        c.userFocus();  // the control's own notice of the focus given back
+    };
+
+    a->userFocus();
+    a->userType("typed");
+    leaveAndComeBack(*a);
+    EXPECT_EQ(form.focusedControl(), a);
+    EXPECT_EQ(a->text(), "typed");
+    a->userBlur();  // to a control that does not tell, say a slider, and back
+    a->userFocus();
+    b->userFocus();  // straight from the other list
+    leaveAndComeBack(*b);
+    b->userBlur();
+    form.focusComesBack(nullptr);  // the window came back with the focus on no control
+    b->userFocus();
+    EXPECT_EQ(events, (std::vector<std::string>{"enter A", "enter A", "enter B", "enter B"}));
+
+    // A spin box ends its editing when the window is left and raises nothing when the
+    // focus comes back.
+    events.clear();
+    s->userFocus();
+    s->userType(7);
+    leaveAndComeBack(*s);
+    EXPECT_EQ(events, (std::vector<std::string>{"done 7"}));
+    EXPECT_EQ(form.focusedControl(), s);
+}
+
 TEST_F(Toolkit, AModalDialogEndsWithItsButtonsResultOrCancel) {
     ui::Form dialog{app, "D"};
     auto* ok = dialog.add<ui::Button>(nullptr, "OK");

@@ -136,6 +136,14 @@ public:
     // The user's move or resize of the window with the mouse (or the keyboard) begins or ends.
     void moveStarted() { moving_ = true; }
     void moveEnded();
+    // As a dialog does, the window remembers the control with the focus before it loses
+    // it: when another window becomes active, and when a box of the program is about to
+    // open, for which the system disables the window and takes the focus before the box
+    // is active.
+    void keepFocus();
+    // Active again, the control that had the focus gets it back, where it is still shown
+    // and enabled; false when it did not.
+    bool restoreFocus();
 
     void teardown();
     // The window a dialog stays in front of; set before create().
@@ -178,6 +186,7 @@ private:
     HWND owner_ = nullptr;
     UINT dpi_ = 96;
     bool moving_ = false;
+    HWND focusKept_ = nullptr;  // the focused control when the window was last left
     int trayIconSize_ = 16;
     UINT nextId_ = 100;
     std::vector<ControlPeer*> peers_;  // in creation order, parents first
@@ -371,6 +380,7 @@ public:
                 return true;
             }
             case CBN_SETFOCUS: box().userFocus(); return true;
+            case CBN_KILLFOCUS: box().userBlur(); return true;
             default: return false;
         }
     }
@@ -1112,6 +1122,12 @@ void FormWindow::apply(Prop what) {
             // shrunk or gone with its monitor while it was hidden.
             if (form.visible()) pullIntoWorkArea();
             ShowWindow(hwnd_, form.visible() ? SW_SHOW : SW_HIDE);
+            // A hidden window made the foreground one (as for the notification icon's
+            // menu) was activated with nothing to give the focus to: it gets it now.
+            if (form.visible() && GetActiveWindow() == hwnd_) {
+                HWND focus = GetFocus();
+                if (!focus || focus == hwnd_) restoreFocus();
+            }
             break;
         case Prop::Enabled: EnableWindow(hwnd_, form.enabled()); break;
         case Prop::Bounds: place(realDpi()); break;
@@ -1235,6 +1251,31 @@ void FormWindow::pullIntoWorkArea() {
         ui::pullIntoWorkArea(now, areaOf(monitorInfo(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST)).rcWork));
     if (pulled.left != now.left || pulled.top != now.top)
         SetWindowPos(hwnd_, nullptr, pulled.left, pulled.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool FormWindow::restoreFocus() {
+    HWND kept = focusKept_;
+    if (!kept || !IsWindow(kept) || !IsChild(hwnd_, kept) || !IsWindowVisible(kept)) return false;
+    // The toolkit hears it first, so that the control's own focus notice is no entry;
+    // the text field of a drop-down list stands for the list.
+    Control* control = nullptr;
+    for (HWND w = kept; w && w != hwnd_; w = GetParent(w)) {
+        if (!IsWindowEnabled(w)) return false;
+        if (!control)
+            if (ControlPeer* p = peerOf(w)) control = &p->control();
+    }
+    form_->focusComesBack(control);
+    SetFocus(kept);
+    if (GetFocus() == kept) return true;
+    form_->focusComesBack(nullptr);
+    return false;
+}
+
+void FormWindow::keepFocus() {
+    // Only a control of this window; with the focus on the window itself (after an
+    // activation that had no control to give it to) the last one stays.
+    HWND focus = GetFocus();
+    if (focus && IsChild(hwnd_, focus)) focusKept_ = focus;
 }
 
 HWND FormWindow::windowFor(const Control* c) const {
@@ -1609,6 +1650,12 @@ std::intptr_t Win32Backend::defaultProc(Form& form, Message& m) {
     } else if (m.msg == WM_DPICHANGED) {
         fw->dpiChanged(HIWORD(m.wParam), *reinterpret_cast<const RECT*>(m.lParam));
         return 0;
+    } else if (m.msg == WM_ACTIVATE) {
+        if (LOWORD(m.wParam) == WA_INACTIVE) fw->keepFocus();
+        // Given back, the focus must not be taken to the window itself.
+        else if (HIWORD(m.wParam) == 0 && fw->restoreFocus()) return 0;
+    } else if (m.msg == WM_CANCELMODE) {
+        fw->keepFocus();  // sent before a box disables the window
     } else if (m.msg == WM_ENTERSIZEMOVE) {
         fw->moveStarted();
     } else if (m.msg == WM_EXITSIZEMOVE) {
