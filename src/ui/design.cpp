@@ -148,6 +148,20 @@ WindowPlace placeAtNewDpi(int dpi, int clientWidth, int clientHeight, int frameW
     return {fit.dpi, moving ? at : pullIntoWorkArea(at, work)};
 }
 
+Area placeAfterMove(const Area& dropped, const Area& work, bool densityChanged) {
+    return densityChanged ? pullIntoWorkArea(dropped, work) : dropped;
+}
+
+Area placeAtShow(const Area& window, int titleBarHeight, const std::vector<MonitorArea>& monitors,
+                 const Area& nearestWork) {
+    const Area bar{window.left, window.top, window.right, window.top + titleBarHeight};
+    for (const MonitorArea& m : monitors)
+        if (bar.left < m.bounds.right && m.bounds.left < bar.right && bar.top < m.bounds.bottom &&
+            m.bounds.top < bar.bottom)
+            return window;
+    return pullIntoWorkArea(window, nearestWork);
+}
+
 int monitorAtDpi(const std::vector<MonitorArea>& monitors, const Area& window, int dpi) {
     auto overlap = [](int a0, int a1, int b0, int b1) {
         return std::max(0LL, static_cast<long long>(std::min(a1, b1)) - std::max(a0, b0));

@@ -95,6 +95,19 @@ struct MonitorArea {
     int dpi;
 };
 
+// Where a window goes once the user's move of it has ended: exactly where it was
+// dropped, partly off the screen or across two monitors as the user likes it, unless
+// the move brought it to a monitor of another density (`densityChanged`): then into
+// that monitor's work area, which the window of its new size may stick out of.
+Area placeAfterMove(const Area& dropped, const Area& work, bool densityChanged);
+
+// Where a window goes when it is shown again: where it was, unless its title bar (its
+// top `titleBarHeight` pixels) lies on none of the monitors, as when the monitor it was
+// on has been unplugged or moved since: then into `nearestWork`, the work area of the
+// monitor nearest to it, where the user can take hold of it again.
+Area placeAtShow(const Area& window, int titleBarHeight, const std::vector<MonitorArea>& monitors,
+                 const Area& nearestWork);
+
 // The monitor a window is going to when the system asks for its size at a new density:
 // of the monitors at that density, the one that holds the most of the window. The
 // system asks while a dragged window is still where the last mouse step left it,

@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -963,6 +964,79 @@ int cmdMouseClick(int argc, wchar_t** argv) {
     return clickAt(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}) ? 0 : 1;
 }
 
+// Whether the thread of a window is in a move or size loop.
+bool inMoveLoop(HWND h) {
+    GUITHREADINFO gti{};
+    gti.cbSize = sizeof gti;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(h, nullptr), &gti) && (gti.flags & GUI_INMOVESIZE);
+}
+
+bool mouseInput(DWORD flags, LONG dx = 0, LONG dy = 0) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dwFlags = flags;
+    in.mi.dx = dx;
+    in.mi.dy = dy;
+    return SendInput(1, &in, sizeof in) == 1;
+}
+
+// drag <window> <dx> <dy>: the window to the front, then the left mouse button pressed on
+// its title bar, the mouse moved by dx, dy in small steps and the button let go, as a user
+// drags it. Once the program has left its move loop and answers again, prints where the
+// pointer went and the window's rectangle.
+int cmdDrag(int argc, wchar_t** argv) {
+    if (argc != 3) return 2;
+    HWND h = resolve(argv[0]);
+    if (!h || !IsWindow(h)) return 1;
+    const LONG dx = std::wcstol(argv[1], nullptr, 10), dy = std::wcstol(argv[2], nullptr, 10);
+    h = GetAncestor(h, GA_ROOT);
+    if (!bringToFront(h)) {
+        std::fprintf(stderr, "the window does not come to the front\n");
+        return 1;
+    }
+    RECT r{};
+    GetWindowRect(h, &r);
+    POINT client{0, 0};
+    ClientToScreen(h, &client);
+    const POINT grab{(r.left + r.right) / 2, (r.top + client.y) / 2};
+    DWORD_PTR hit = 0;
+    if (!SendMessageTimeoutW(h, WM_NCHITTEST, 0, MAKELPARAM(grab.x, grab.y), SMTO_ABORTIFHUNG, 2000, &hit) ||
+        hit != HTCAPTION) {
+        std::fprintf(stderr, "the point %ld,%ld is not on the title bar (hit test %llu)\n", grab.x, grab.y,
+                     (unsigned long long)hit);
+        return 1;
+    }
+    SetCursorPos(grab.x, grab.y);
+    if (!mouseInput(MOUSEEVENTF_LEFTDOWN)) return 1;
+    const double until = clockMs() + programWaitMs();
+    while (!inMoveLoop(h) && clockMs() < until) Sleep(10);
+    put("move_loop", inMoveLoop(h) ? 1 : 0);
+    // Steps of at most 5 pixels: the system doubles a faster move, as for a user's mouse.
+    const LONG steps = std::max<LONG>(1, (std::max(std::labs(dx), std::labs(dy)) + 4) / 5);
+    for (LONG i = 1; i <= steps; ++i) {
+        if (!mouseInput(MOUSEEVENTF_MOVE, dx * i / steps - dx * (i - 1) / steps, dy * i / steps - dy * (i - 1) / steps))
+            return 1;
+        Sleep(10);
+    }
+    if (!mouseInput(MOUSEEVENTF_LEFTUP)) return 1;
+    while (inMoveLoop(h) && clockMs() < until) Sleep(10);
+    DWORD_PTR answer = 0;
+    if (inMoveLoop(h) || !SendMessageTimeoutW(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer)) {
+        std::fprintf(stderr, "the program did not end the move\n");
+        return 1;
+    }
+    POINT at{};
+    GetCursorPos(&at);
+    put("moved_x", at.x - grab.x);
+    put("moved_y", at.y - grab.y);
+    GetWindowRect(h, &r);
+    put("x", r.left);
+    put("y", r.top);
+    put("w", r.right - r.left);
+    put("h", r.bottom - r.top);
+    return 0;
+}
+
 // tab-walk <window> <presses> [back]: the window to the front, then Tab (Shift+Tab with
 // "back") that many times, each once the focus has moved on from the last one; prints
 // every control the focus reached, in order. A focus that stays put for the suite's
@@ -1135,6 +1209,7 @@ const Command kCommands[] = {
     {L"key", cmdKey, "key <window> <virtual key>"},
     {L"tab", cmdTab, "tab <tab control> <position>"},
     {L"mouse-click", cmdMouseClick, "mouse-click <control> [inactive]"},
+    {L"drag", cmdDrag, "drag <window> <dx> <dy>"},
     {L"focus", cmdFocus, "focus <window>"},
     {L"keys", cmdKeys, "keys <window> <key>..."},
     {L"tab-walk", cmdTabWalk, "tab-walk <window> <presses> [back]"},

@@ -1,7 +1,7 @@
 // Where the windows go on their monitors: a design scaled to the screen's density while
 // that fits the work area, shrunk to the largest density that fits when not; where a
-// window dragged to a monitor of another scale goes; and the density of the
-// notification icons.
+// window dragged to a monitor of another scale goes, where one dragged at one scale and
+// one shown again go; and the density of the notification icons.
 #include <gtest/gtest.h>
 
 #include "ui/design.h"
@@ -109,14 +109,60 @@ TEST(WindowFit, AWindowMovedToAnotherDensityStaysUnderTheMouseUntilTheMoveEnds) 
             EXPECT_EQ(p.bounds.left, moving ? c.suggested.left : c.pulledLeft);
             EXPECT_EQ(p.bounds.top, moving ? c.suggested.top : c.pulledTop);
         }
-        // The move's end pulls the window where it was dropped into the work area.
+        // The end of the move that changed the density pulls the window where it was
+        // dropped into the work area; a move at one density leaves it exactly there.
         const ui::Area dropped{c.suggested.left, c.suggested.top, c.suggested.left + c.wantWidth,
                                c.suggested.top + c.wantHeight};
-        const ui::Area pulled = ui::pullIntoWorkArea(dropped, c.work);
+        const ui::Area pulled = ui::placeAfterMove(dropped, c.work, true);
         EXPECT_EQ(pulled.left, c.pulledLeft);
         EXPECT_EQ(pulled.top, c.pulledTop);
         EXPECT_EQ(pulled.width(), c.wantWidth);
         EXPECT_EQ(pulled.height(), c.wantHeight);
+        const ui::Area kept = ui::placeAfterMove(dropped, c.work, false);
+        EXPECT_EQ(kept.left, dropped.left);
+        EXPECT_EQ(kept.top, dropped.top);
+        EXPECT_EQ(kept.right, dropped.right);
+        EXPECT_EQ(kept.bottom, dropped.bottom);
+    }
+}
+
+// A window shown again stays where the user left it, partly off the screen or across
+// two monitors, as long as its title bar is on a monitor to take hold of; otherwise (the
+// monitor it was on unplugged or moved while it was hidden) it comes into the work area
+// of the nearest one.
+TEST(WindowFit, AWindowShownAgainStaysWhereItWasUnlessItsTitleBarIsOnNoMonitor) {
+    // The 150 % monitor left of the primary 100 % one, as above; the window of the
+    // primary monitor's design size with a title bar of 31 pixels.
+    const std::vector<ui::MonitorArea> both = {
+        {{-1920, 0, 0, 1080}, {-1860, 0, 0, 1080}, 144},
+        {{0, 0, 1920, 1080}, {0, 0, 1920, 1040}, 96},
+    };
+    const std::vector<ui::MonitorArea> primaryOnly(both.begin() + 1, both.end());
+    const ui::Area primaryWork = both[1].work;
+    struct Case {
+        const char* what;
+        const std::vector<ui::MonitorArea>& monitors;
+        ui::Area window;
+        int wantLeft, wantTop;
+    } cases[] = {
+        {"dragged half off the right edge of the screen", both, {1200, 300, 2518, 986}, 1200, 300},
+        {"across the two monitors", both, {-700, 200, 618, 886}, -700, 200},
+        {"low, its bottom under the taskbar and off the screen", both, {300, 900, 1618, 1586}, 300, 900},
+        // One row of the title bar on the screen is still on the screen.
+        {"the title bar's last row at the top edge", both, {300, -30, 1618, 656}, 300, -30},
+        {"the title bar just above the top edge", both, {300, -31, 1618, 655}, 300, 0},
+        {"on the left monitor, which has been unplugged", primaryOnly, {-1500, 100, -182, 786}, 0, 100},
+        {"across the two, the left one unplugged: its title bar still on the primary one", primaryOnly,
+         {-700, 200, 618, 886}, -700, 200},
+        {"left of the primary monitor's edge by its whole width", primaryOnly, {-1318, 200, 0, 886}, 0, 200},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ui::Area shown = ui::placeAtShow(c.window, 31, c.monitors, primaryWork);
+        EXPECT_EQ(shown.left, c.wantLeft);
+        EXPECT_EQ(shown.top, c.wantTop);
+        EXPECT_EQ(shown.width(), c.window.width());
+        EXPECT_EQ(shown.height(), c.window.height());
     }
 }
 

@@ -134,7 +134,10 @@ public:
     SIZE scaledSize(UINT dpi) const;
     void dpiChanged(UINT dpi, const RECT& suggested);
     // The user's move or resize of the window with the mouse (or the keyboard) begins or ends.
-    void moveStarted() { moving_ = true; }
+    void moveStarted() {
+        moving_ = true;
+        densityChangedInMove_ = false;
+    }
     void moveEnded();
     // As a dialog does, the window remembers the control with the focus before it loses
     // it: when another window becomes active, and when a box of the program is about to
@@ -171,8 +174,15 @@ private:
     ui::WindowPlace fitted(UINT screenDpi) const;
     void place(UINT screenDpi);
     void moveTo(const ui::WindowPlace& p);
-    // Into the work area of the monitor that holds most of the window, where it sticks out.
-    void pullIntoWorkArea();
+    // Every monitor with its density (0 where the system cannot tell it).
+    std::vector<ui::MonitorArea> monitors() const;
+    // The window's rectangle and the work area of the monitor nearest to it; false
+    // before the window exists.
+    bool whereNow(ui::Area& window, ui::Area& work) const;
+    // The window's top left moved to that of `to`, its size kept.
+    void moveTopLeft(const ui::Area& now, const ui::Area& to);
+    // A window shown again stays where it was, unless it can no longer be taken hold of.
+    void placeAtShow();
     // New fonts and positions for every control after a change of density.
     void rescale(UINT dpi);
 
@@ -186,6 +196,7 @@ private:
     HWND owner_ = nullptr;
     UINT dpi_ = 96;
     bool moving_ = false;
+    bool densityChangedInMove_ = false;
     HWND focusKept_ = nullptr;  // the focused control when the window was last left
     int trayIconSize_ = 16;
     UINT nextId_ = 100;
@@ -1118,9 +1129,7 @@ void FormWindow::apply(Prop what) {
     switch (what) {
         case Prop::Caption: SetWindowTextW(hwnd_, widen(form.caption()).c_str()); break;
         case Prop::Visible:
-            // A window shown again comes back inside the work area, which may have
-            // shrunk or gone with its monitor while it was hidden.
-            if (form.visible()) pullIntoWorkArea();
+            if (form.visible()) placeAtShow();
             ShowWindow(hwnd_, form.visible() ? SW_SHOW : SW_HIDE);
             // A hidden window made the foreground one (as for the notification icon's
             // menu) was activated with nothing to give the focus to: it gets it now.
@@ -1243,14 +1252,38 @@ void FormWindow::moveTo(const ui::WindowPlace& p) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void FormWindow::pullIntoWorkArea() {
+std::vector<ui::MonitorArea> FormWindow::monitors() const {
+    std::vector<HMONITOR> handles;
+    EnumDisplayMonitors(nullptr, nullptr, collectMonitor, reinterpret_cast<LPARAM>(&handles));
+    std::vector<ui::MonitorArea> out;
+    for (HMONITOR h : handles) {
+        const MONITORINFO mi = monitorInfo(h);
+        UINT x = 0, y = 0;
+        if (!backend_.system().GetDpiForMonitor || FAILED(backend_.system().GetDpiForMonitor(h, 0, &x, &y))) x = 0;
+        out.push_back({areaOf(mi.rcMonitor), areaOf(mi.rcWork), static_cast<int>(x)});
+    }
+    return out;
+}
+
+bool FormWindow::whereNow(ui::Area& window, ui::Area& work) const {
     RECT r{};
-    if (!hwnd_ || !GetWindowRect(hwnd_, &r)) return;
-    const ui::Area now = areaOf(r);
-    const ui::Area pulled =
-        ui::pullIntoWorkArea(now, areaOf(monitorInfo(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST)).rcWork));
-    if (pulled.left != now.left || pulled.top != now.top)
-        SetWindowPos(hwnd_, nullptr, pulled.left, pulled.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!hwnd_ || !GetWindowRect(hwnd_, &r)) return false;
+    window = areaOf(r);
+    work = areaOf(monitorInfo(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST)).rcWork);
+    return true;
+}
+
+void FormWindow::moveTopLeft(const ui::Area& now, const ui::Area& to) {
+    if (to.left != now.left || to.top != now.top)
+        SetWindowPos(hwnd_, nullptr, to.left, to.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void FormWindow::placeAtShow() {
+    ui::Area now{}, work{};
+    if (!whereNow(now, work)) return;
+    POINT client{0, 0};
+    ClientToScreen(hwnd_, &client);
+    moveTopLeft(now, ui::placeAtShow(now, client.y - now.top, monitors(), work));
 }
 
 bool FormWindow::restoreFocus() {
@@ -1395,19 +1428,9 @@ SIZE FormWindow::scaledSize(UINT dpi) const {
     // holds the most of it; the window's own where densities cannot be asked.
     RECT now{};
     GetWindowRect(hwnd_, &now);
-    std::vector<HMONITOR> handles;
-    std::vector<ui::MonitorArea> monitors;
-    if (backend_.system().GetDpiForMonitor) {
-        EnumDisplayMonitors(nullptr, nullptr, collectMonitor, reinterpret_cast<LPARAM>(&handles));
-        for (HMONITOR h : handles) {
-            const MONITORINFO mi = monitorInfo(h);
-            UINT x = 0, y = 0;
-            if (FAILED(backend_.system().GetDpiForMonitor(h, 0, &x, &y))) x = 0;
-            monitors.push_back({areaOf(mi.rcMonitor), areaOf(mi.rcWork), static_cast<int>(x)});
-        }
-    }
-    const int target = ui::monitorAtDpi(monitors, areaOf(now), static_cast<int>(dpi));
-    const ui::Area work = target >= 0 ? monitors[static_cast<size_t>(target)].work
+    const std::vector<ui::MonitorArea> all = monitors();
+    const int target = ui::monitorAtDpi(all, areaOf(now), static_cast<int>(dpi));
+    const ui::Area work = target >= 0 ? all[static_cast<size_t>(target)].work
                                       : areaOf(monitorInfo(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST)).rcWork);
     const SIZE frame = frameAt(dpi);
     const ui::WindowPlace p =
@@ -1422,6 +1445,7 @@ void FormWindow::dpiChanged(UINT dpi, const RECT& suggested) {
     const Form& form = *form_;
     const ui::Area work = areaOf(monitorInfo(MonitorFromRect(&suggested, MONITOR_DEFAULTTONEAREST)).rcWork);
     const SIZE frame = frameAt(dpi);
+    if (moving_) densityChangedInMove_ = true;
     moveTo(ui::placeAtNewDpi(designDpi(dpi), form.clientWidth(), form.clientHeight(), frame.cx, frame.cy,
                              areaOf(suggested), work, moving_));
     displayChanged();
@@ -1429,7 +1453,9 @@ void FormWindow::dpiChanged(UINT dpi, const RECT& suggested) {
 
 void FormWindow::moveEnded() {
     moving_ = false;
-    pullIntoWorkArea();
+    ui::Area now{}, work{};
+    if (whereNow(now, work)) moveTopLeft(now, ui::placeAfterMove(now, work, densityChangedInMove_));
+    densityChangedInMove_ = false;
 }
 
 void FormWindow::rescale(UINT dpi) {

@@ -1,6 +1,6 @@
 # The main window among the other windows of the desktop: left for another program
 # and come back to, it gives the focus back to the control that had it, as a dialog
-# does.
+# does; dragged by its title bar, it stays exactly where the user drops it.
 
 # wait_focus_left <what>: the program's thread no longer has the keyboard focus, so it has
 # taken in that another window is the active one.
@@ -88,4 +88,29 @@ case_focus_comes_back_with_the_window() {
     expect_eq "stored class of row 0" "$(val value)" StellmarkE2EOtherX
 }
 
-CASES+=(focus_comes_back_with_the_window)
+# Dragged 300 pixels to the right, the window's right part goes off the 1600-pixel
+# screen, and there it stays: after the move, and when it is shown again from the
+# notification area.
+case_dragged_window_stays_where_it_was_dropped() {
+    give_input || return
+    start_main || return
+    local x0 y0 w
+    x0=$(val x) y0=$(val y) w=$(val w)
+    drv drag "$HWND" 300 0 || { fail "cannot drag the window by its title bar"; return; }
+    local dx x y
+    dx=$(val moved_x) x=$(val x) y=$(val y)
+    note "from ${x0},${y0} by the pointer's ${dx}: at ${x},${y}"
+    expect_between "the pointer's way" "$dx" 290 311
+    expect_eq "left edge after the drag" "$x" $((x0 + dx))
+    expect_eq "top edge after the drag" "$y" "$y0"
+    ((x + w > SCREEN_W)) || fail "the window ${w} wide at ${x} is not partly off the ${SCREEN_W}-pixel screen"
+
+    close_to_tray first || return
+    drv post "$HWND" $MSG_SHOW_WINDOW 0 0
+    drv wait-window "$CLASS" "$CAPTION" "$PROGRAM_WAIT_MS" visible || { fail "MsgShowWindow did not show the window"; return; }
+    drv state "$HWND"
+    expect_eq "left edge when shown again" "$(val x)" "$x"
+    expect_eq "top edge when shown again" "$(val y)" "$y"
+}
+
+CASES+=(focus_comes_back_with_the_window dragged_window_stays_where_it_was_dropped)
