@@ -134,10 +134,7 @@ public:
     SIZE scaledSize(UINT dpi) const;
     void dpiChanged(UINT dpi, const RECT& suggested);
     // The user's move or resize of the window with the mouse (or the keyboard) begins or ends.
-    void moveStarted() {
-        moving_ = true;
-        densityChangedInMove_ = false;
-    }
+    void moveStarted() { moving_ = true; }
     void moveEnded();
     // As a dialog does, the window remembers the control with the focus before it loses
     // it: when another window becomes active, and when a box of the program is about to
@@ -196,7 +193,7 @@ private:
     HWND owner_ = nullptr;
     UINT dpi_ = 96;
     bool moving_ = false;
-    bool densityChangedInMove_ = false;
+    bool densityChangedInMove_ = false;  // since the move began; the window is pulled in at its end
     HWND focusKept_ = nullptr;  // the focused control when the window was last left
     int trayIconSize_ = 16;
     UINT nextId_ = 100;
