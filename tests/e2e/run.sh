@@ -149,13 +149,23 @@ fi
 # Run a wine command with its output in files and a time limit.
 wine_quiet() { timeout -k 5 120 wine "$@" >>"$LOGS/wine-setup.log" 2>&1 </dev/null; }
 
+# A setting written into the fresh prefix. Once, on a machine where Wine had just been
+# installed, the first write after the prefix's creation failed ("ShellExecuteEx
+# failed"), which made the whole suite fail: a failed write is tried once more.
+setup_reg_add() {
+    wine_quiet reg add "$@" && return 0
+    timeout 60 wineserver -w >/dev/null 2>&1 </dev/null
+    sleep 1
+    wine_quiet reg add "$@"
+}
+
 timeout -k 5 180 wineboot --init >"$LOGS/wineboot.log" 2>&1 </dev/null || die "wineboot failed (see $LOGS/wineboot.log)"
 timeout 120 wineserver -w >/dev/null 2>&1 </dev/null
 # Unmanaged windows: without a window manager every hide and destroy would wait ~2 s.
-wine_quiet reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f || die "cannot set Managed=N"
+setup_reg_add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f || die "cannot set Managed=N"
 # A crashed program ends at once instead of waiting behind Wine's crash dialog with
 # its windows still up; the crash shows in its output (see check_crashes).
-wine_quiet reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f ||
+setup_reg_add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f ||
     die "cannot switch the crash dialog off"
 # Wine's desktop process (which holds the notification area) read the settings when
 # it started, before they were written: a fresh server makes everything see them.
