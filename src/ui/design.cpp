@@ -61,6 +61,14 @@ Control* create(Form& form, Control* parent, const DesignRow& r) {
     throw std::logic_error(std::string("Cannot design a control of this kind: ") + r.name);
 }
 
+// The pixels two rectangles have in common.
+long long sharedArea(const Area& a, const Area& b) {
+    auto overlap = [](int a0, int a1, int b0, int b1) {
+        return std::max(0LL, static_cast<long long>(std::min(a1, b1)) - std::max(a0, b0));
+    };
+    return overlap(a.left, a.right, b.left, b.right) * overlap(a.top, a.bottom, b.top, b.bottom);
+}
+
 }  // namespace
 
 void loadDesign(Form& form, const Design& d) {
@@ -156,23 +164,16 @@ Area placeAtShow(const Area& window, int titleBarHeight, const std::vector<Monit
                  const Area& nearestWork) {
     const Area bar{window.left, window.top, window.right, window.top + titleBarHeight};
     for (const MonitorArea& m : monitors)
-        if (bar.left < m.bounds.right && m.bounds.left < bar.right && bar.top < m.bounds.bottom &&
-            m.bounds.top < bar.bottom)
-            return window;
+        if (sharedArea(bar, m.bounds) > 0) return window;
     return pullIntoWorkArea(window, nearestWork);
 }
 
 int monitorAtDpi(const std::vector<MonitorArea>& monitors, const Area& window, int dpi) {
-    auto overlap = [](int a0, int a1, int b0, int b1) {
-        return std::max(0LL, static_cast<long long>(std::min(a1, b1)) - std::max(a0, b0));
-    };
     int best = -1;
     long long bestShare = -1;
     for (std::size_t i = 0; i < monitors.size(); ++i) {
-        const Area& m = monitors[i].bounds;
         if (monitors[i].dpi != dpi) continue;
-        const long long share = overlap(window.left, window.right, m.left, m.right) *
-                                overlap(window.top, window.bottom, m.top, m.bottom);
+        const long long share = sharedArea(window, monitors[i].bounds);
         if (share > bestShare) {
             best = static_cast<int>(i);
             bestShare = share;

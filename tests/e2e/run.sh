@@ -370,6 +370,9 @@ main_controls() {
     note "controls: high list $COMBO_HIGH, low list $COMBO_LOW, lowest list $COMBO_LOWEST, status $LABEL_CPU"
 }
 
+# tab_row: the main window's tab row, among the children the last list-children printed.
+tab_row() { sed -n "s/^child=\([^ ]*\) parent=$HWND id=[^ ]* visible=[01] class=SysTabControl32 text=.*/\1/p" "$D_OUT"; }
+
 # watch_status: records every text of the status line, with the clock, into
 # status.log until the window goes.
 watch_status() {

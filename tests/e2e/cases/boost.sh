@@ -99,7 +99,7 @@ profile_line1() {
     CLASS_LIST='' SCHEME_LIST='' CPU_BUTTON=''
     drv list-children "$HWND"
     local tabs
-    tabs=$(sed -n 's/^child=\([^ ]*\) parent=[^ ]* id=[^ ]* visible=[01] class=SysTabControl32 .*/\1/p' "$D_OUT")
+    tabs=$(tab_row)
     [[ -n $tabs ]] || { fail "no page control"; return 1; }
     drv post "$tabs" 0x0100 0x27 0 # the right arrow key: the next page, "Power Profiles"
     page_children "Power Profiles" || { fail "no 'Power Profiles' page"; return 1; }

@@ -32,7 +32,7 @@ editor_registry() {
 editor_controls() {
     drv list-children "$HWND" || { fail "cannot list the main window's controls"; return 1; }
     local page panel lists spins values
-    TABS=$(sed -n "s/^child=\([^ ]*\) parent=$HWND id=[^ ]* visible=[01] class=SysTabControl32 text=.*/\1/p" "$D_OUT")
+    TABS=$(tab_row)
     page=$(sed -n "s/^child=\([^ ]*\) parent=[^ ]* id=[^ ]* visible=[01] class=$CLASS text=$EDITOR_PAGE\$/\1/p" "$D_OUT")
     [[ -n $TABS && -n $page ]] || { fail "the main window has no '$EDITOR_PAGE' page"; return 1; }
     EDIT_SCHEME=$(sed -n "s/^child=\([^ ]*\) parent=$page id=[^ ]* visible=[01] class=ComboBox text=.*/\1/p" "$D_OUT")

@@ -172,7 +172,7 @@ case_keyboard_reaches_every_page_control() {
     # on the first tab, then on the second, opens each page.
     local tabs
     drv list-children "$HWND"
-    tabs=$(sed -n "s/^child=\([^ ]*\) parent=$HWND id=[^ ]* visible=[01] class=SysTabControl32 text=.*/\1/p" "$D_OUT")
+    tabs=$(tab_row)
     [[ -n $tabs ]] || { fail "no tab row"; return; }
     drv tab "$tabs" 0 || fail "cannot click the first tab"
     keyboard_page "Power Options" || fail "a click on the first tab after the arrow keys did not open its page"

@@ -65,7 +65,7 @@ case_focus_comes_back_with_the_window() {
     # entry again: the list shows its placeholder, the row keeps its class.
     local tabs
     drv list-children "$HWND"
-    tabs=$(sed -n "s/^child=\([^ ]*\) parent=$HWND id=[^ ]* visible=[01] class=SysTabControl32 text=.*/\1/p" "$D_OUT")
+    tabs=$(tab_row)
     drv keys "$HWND" shift+tab || fail "cannot press Shift+Tab"
     wait_focus "on the tab row" "$tabs" || return
     tray_menu_pick x || return
